@@ -1,0 +1,53 @@
+// The curves an editor shows, in order. Observers hear once per change.
+#pragma once
+
+#include <tessal/fcurve.h>
+#include <tessal/observer.h>
+
+#include <memory>
+#include <vector>
+
+ZENTHO_TESSAL_NAMESPACE_BEGIN
+
+class FCurveContainer;
+
+class ContainerObserver : public TrackedObserver {
+ public:
+  ~ContainerObserver() override;
+  virtual void containerChanged(FCurveContainer& container);
+};
+
+class FCurveContainer {
+ public:
+  using const_iterator = std::vector<std::shared_ptr<FCurve>>::const_iterator;
+  using iterator = const_iterator;
+
+  FCurveContainer() = default;
+  ~FCurveContainer();
+  FCurveContainer(const FCurveContainer&) = delete;
+  FCurveContainer& operator=(const FCurveContainer&) = delete;
+
+  // Appends; a null curve or one already held is ignored (false).
+  bool addCurve(std::shared_ptr<FCurve> curve);
+  // False when the curve is not held.
+  bool removeCurve(const std::shared_ptr<FCurve>& curve);
+  bool removeCurve(const FCurve& curve);
+  void clear();
+
+  std::size_t size() const { return mCurves.size(); }
+  bool empty() const { return mCurves.empty(); }
+  const_iterator begin() const { return mCurves.begin(); }
+  const_iterator end() const { return mCurves.end(); }
+  const std::shared_ptr<FCurve>& at(std::size_t i) const { return mCurves.at(i); }
+  bool contains(const FCurve& curve) const;
+
+  void subscribe(ContainerObserver& observer);
+  void unsubscribe(ContainerObserver& observer);
+  void notifyChanged();
+
+ private:
+  std::vector<std::shared_ptr<FCurve>> mCurves;
+  Subject<ContainerObserver> mObservers;
+};
+
+ZENTHO_TESSAL_NAMESPACE_END

@@ -1,0 +1,226 @@
+// What the user has selected: curves, keyframes, segments and tangents of
+// one container. A selection stores identities, not objects, so it answers
+// for an element of a copy (FCurve::createCopy) exactly as for its source,
+// and after FCurve::swap the elements now in the live curve are selected as
+// before. Records whose element is not in the container are skipped by every
+// walk and query, and come back when an undo puts the element back.
+#pragma once
+
+#include <tessal/container.h>
+#include <tessal/fcurve.h>
+#include <tessal/observer.h>
+
+#include <cstdint>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+ZENTHO_TESSAL_NAMESPACE_BEGIN
+
+class Selection;
+
+// ---------------------------------------------------------------- HitRecord
+
+// A typed reference to one curve item. Records are compared with the values
+// they had when made, so they can sit in ordered sets while keys move.
+class HitRecord {
+ public:
+  enum Type { None = 0, Curve = 1, SegmentRecord = 2, KeyframeRecord = 3, TangentRecord = 4, TangentRecord2 = 5 };
+
+  HitRecord() = default;
+  explicit HitRecord(const FCurve& curve);
+  explicit HitRecord(const Segment& segment);
+  explicit HitRecord(const Keyframe& key);
+  explicit HitRecord(const Tangent& tangent);
+  explicit HitRecord(const std::shared_ptr<FCurve>& curve);
+  explicit HitRecord(const std::shared_ptr<Segment>& segment);
+  explicit HitRecord(const std::shared_ptr<Keyframe>& key);
+  explicit HitRecord(const std::shared_ptr<Tangent>& tangent);
+
+  int getType() const { return mType; }
+  bool isEmpty() const { return mType == None; }
+  std::shared_ptr<FCurve> getCurve() const { return mCurve; }
+  std::shared_ptr<Segment> getSegment() const;   // segment records
+  std::shared_ptr<Keyframe> getKeyframe() const; // keyframe records
+  std::shared_ptr<Tangent> getTangent() const;   // tangent records
+  void reset();
+
+  // Same type and same element identity.
+  bool operator==(const HitRecord& o) const;
+  bool operator!=(const HitRecord& o) const { return !(*this == o); }
+
+ private:
+  friend struct CompareRecord;
+  friend class Selection;
+  friend struct Private::Access;
+
+  int mType = None;
+  std::shared_ptr<FCurve> mCurve;
+  std::shared_ptr<Private::Entry> mEntry;  // element records
+  std::uint64_t mCurveOrder = 0;           // container order at creation
+  std::uint64_t mCurveId = 0;
+  std::uint64_t mElementId = 0;  // identity of the element (0 for curves)
+  double mPlace = 0;             // x of the element's key at creation
+  int mSubPlace = 0;             // out-tangent 0, in-tangent 1
+};
+
+// Strict weak order: curve (container order), then type, then the element's
+// place in its curve.
+struct CompareRecord {
+  bool operator()(const HitRecord& a, const HitRecord& b) const;
+};
+
+// ---------------------------------------------------------------- walks
+
+// A bidirectional iterator over a walk's records. Walks are computed once per
+// selection state and shared by every iterator over them; iterators of one
+// walk at its end compare equal to any iterator at the end of its walk.
+class HitRecordIterator {
+ public:
+  using iterator_category = std::bidirectional_iterator_tag;
+  using value_type = HitRecord;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const HitRecord*;
+  using reference = const HitRecord&;
+
+  HitRecordIterator() = default;
+  HitRecordIterator(std::shared_ptr<const std::vector<HitRecord>> records, std::size_t index)
+      : mRecords(std::move(records)), mIndex(index) {}
+
+  const HitRecord& operator*() const { return (*mRecords)[mIndex]; }
+  const HitRecord* operator->() const { return &(*mRecords)[mIndex]; }
+  HitRecordIterator& operator++() { ++mIndex; return *this; }
+  HitRecordIterator& operator--() { --mIndex; return *this; }
+  HitRecordIterator operator++(int) { auto r = *this; ++mIndex; return r; }
+  HitRecordIterator operator--(int) { auto r = *this; --mIndex; return r; }
+  bool operator==(const HitRecordIterator& o) const {
+    const bool atEnd = isAtEnd(), oAtEnd = o.isAtEnd();
+    if (atEnd || oAtEnd) return atEnd == oAtEnd;
+    return mRecords == o.mRecords && mIndex == o.mIndex;
+  }
+  bool operator!=(const HitRecordIterator& o) const { return !(*this == o); }
+
+ private:
+  bool isAtEnd() const { return !mRecords || mIndex >= mRecords->size(); }
+  std::shared_ptr<const std::vector<HitRecord>> mRecords;
+  std::size_t mIndex = 0;
+};
+
+// ---------------------------------------------------------------- Selection
+
+class SelectionObserver : public TrackedObserver {
+ public:
+  ~SelectionObserver() override;
+  virtual void selectionChanged(Selection& selection);
+};
+
+class Selection {
+ public:
+  explicit Selection(std::shared_ptr<FCurveContainer> container);
+  ~Selection();
+  Selection(const Selection&) = delete;
+  Selection& operator=(const Selection&) = delete;
+
+  const std::shared_ptr<FCurveContainer>& getContainer() const { return mContainer; }
+
+  // Each returns whether the selection changed; observers hear once per
+  // effective change. Elements that are not in a curve are ignored.
+  bool select(const FCurve& curve);
+  bool select(const Keyframe& key);
+  bool select(const Segment& segment);
+  bool select(const Tangent& tangent);
+  bool select(const HitRecord& record);
+  bool deselect(const FCurve& curve);
+  bool deselect(const Keyframe& key);
+  bool deselect(const Segment& segment);
+  bool deselect(const Tangent& tangent);
+  bool deselect(const HitRecord& record);
+  bool isSelected(const FCurve& curve) const;
+  bool isSelected(const Keyframe& key) const;
+  bool isSelected(const Segment& segment) const;
+  bool isSelected(const Tangent& tangent) const;
+  bool isSelected(const HitRecord& record) const;
+  void clear();
+
+  // Every selected record whose element is in the container, in
+  // CompareRecord order.
+  HitRecordIterator begin() const;
+  HitRecordIterator end() const;
+  bool empty() const { return begin() == end(); }
+
+  // Holds the same identities as other (which may be over another
+  // container, for example one of copies).
+  void assign(const Selection& other);
+
+  void subscribe(SelectionObserver& observer);
+  void unsubscribe(SelectionObserver& observer);
+  void notifyChanged();
+
+ private:
+  friend class SelectionSnapshot;
+  friend struct Private::Access;
+
+  // Selected element identities of one curve identity.
+  struct CurveRecords {
+    bool curve = false;
+    std::unordered_set<std::uint64_t> elements;
+  };
+  using Records = std::unordered_map<std::uint64_t, CurveRecords>;
+
+  bool change(std::uint64_t curveId, std::uint64_t elementId, bool selectIt);
+  void changed();
+
+  std::shared_ptr<FCurveContainer> mContainer;
+  Records mRecords;
+  std::uint64_t mVersion = 0;
+  Subject<SelectionObserver> mObservers;
+
+  // Walk caches, rebuilt when the selection or any curve's structure changes.
+  struct WalkCache;
+  mutable std::unique_ptr<WalkCache> mCache;
+};
+
+// Walks over a selection, curve by curve in container order; keys and
+// tangents within a curve in key order (tangents: per entry its out-tangent,
+// then its in-tangent).
+HitRecordIterator BeginSelectedCurves(const Selection& selection);
+HitRecordIterator EndSelectedCurves(const Selection& selection);
+HitRecordIterator BeginSelectedKeyframes(const Selection& selection);
+HitRecordIterator EndSelectedKeyframes(const Selection& selection);
+HitRecordIterator BeginSelectedTangents(const Selection& selection);
+HitRecordIterator EndSelectedTangents(const Selection& selection);
+
+// Records the selection at construction; select() makes the selection equal
+// to the record again.
+class SelectionSnapshot {
+ public:
+  explicit SelectionSnapshot(Selection& selection);
+  void capture();
+  void select();
+
+ private:
+  Selection* mSelection;  // not owned; outlived by the selection's users
+  Selection::Records mRecords;
+};
+
+// Fills the set with every selected record whose element exists.
+void GetSelected(const Selection& selection, std::set<HitRecord, CompareRecord>& result);
+// The curve record and every key, segment and tangent of the curve.
+void SelectCurveCompletely(Selection& selection, const FCurve& curve);
+void DeselectCurveCompletely(Selection& selection, const FCurve& curve);
+// Every key, segment and tangent record; curve records stay.
+void DeselectSelectedParts(Selection& selection);
+// notifyChanged() once on every curve that has any selected record.
+void NotifyCurveChanges(Selection& selection);
+
+namespace Private {
+// The default filter: passes every record whose element exists.
+struct SelectionFilter {
+  bool operator()(const HitRecord& record) const;
+};
+}  // namespace Private
+
+ZENTHO_TESSAL_NAMESPACE_END

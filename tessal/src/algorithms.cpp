@@ -1,0 +1,400 @@
+#include <tessal/algorithms.h>
+
+#include "internal.h"
+
+#include <cmath>
+#include <iterator>
+#include <utility>
+#include <vector>
+
+ZENTHO_TESSAL_NAMESPACE_BEGIN
+
+namespace {
+
+using Private::Access;
+
+struct Sample {
+  double x = 0, y = 0, d = 0;
+};
+
+double MinSep() { return Keyframe::getMinSeparation(); }
+
+// Value (and slope) of the curve at ascending xs, walking the entries in
+// order instead of looking each sample up.
+void SampleCurve(const FCurve& curve, const std::vector<double>& xs, bool slopes,
+                 std::vector<Sample>& out) {
+  out.resize(xs.size());
+  if (xs.empty()) return;
+  auto it = curve.findSegment(xs.front());
+  auto nx = std::next(it);
+  const auto end = curve.end();
+  SegmentShape shape;
+  bool interior = false, bezier = false, shapeReady = false;
+  const Interpolator* interp = nullptr;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    const double x = xs[i];
+    while (nx != end && nx.key() && nx.key()->getX() <= x) {
+      it = nx;
+      ++nx;
+      shapeReady = false;
+    }
+    const Segment& seg = *it.segment();
+    if (!shapeReady) {
+      interior = seg.getShape(shape);
+      interp = seg.getInterpolator().get();
+      bezier = interior && interp && interp->getExpression() == "bezier()";
+      interior = interior && interp;
+      shapeReady = true;
+    }
+    Sample& s = out[i];
+    s.x = x;
+    if (bezier) {
+      const double t = Bezier::SolveParameter(shape, x);
+      const double u = 1.0 - t;
+      const double b0 = u * u * u, b1 = 3 * u * u * t, b2 = 3 * u * t * t, b3 = t * t * t;
+      s.y = b0 * shape.p0.y + b1 * shape.p1.y + b2 * shape.p2.y + b3 * shape.p3.y;
+      if (slopes) {
+        const double d0 = 3 * u * u, d1 = 6 * u * t, d2 = 3 * t * t;
+        const double dx = d0 * (shape.p1.x - shape.p0.x) + d1 * (shape.p2.x - shape.p1.x) +
+                          d2 * (shape.p3.x - shape.p2.x);
+        const double dy = d0 * (shape.p1.y - shape.p0.y) + d1 * (shape.p2.y - shape.p1.y) +
+                          d2 * (shape.p3.y - shape.p2.y);
+        s.d = std::fabs(dx) > 1e-12 ? dy / dx : interp->firstDerivative(shape, x);
+      }
+    } else if (interior) {
+      s.y = interp->value(shape, x);
+      if (slopes) s.d = interp->firstDerivative(shape, x);
+    } else {
+      s.y = seg.eval(x);
+      if (slopes) s.d = seg.evalFirstDerivative(x);
+    }
+    if (!std::isfinite(s.y)) s.y = 0;
+    if (!std::isfinite(s.d)) s.d = 0;
+  }
+}
+
+// Removes every key strictly inside (x0, x1).
+void RemoveInner(FCurve& curve, double x0, double x1) {
+  auto it = curve.findSegment(x0);
+  if (it.key() && it.key()->getX() > x0) {
+    // cannot happen (the covering entry's key is at or below x0); be safe
+  } else {
+    ++it;
+  }
+  while (it != curve.end() && it.key() && it.key()->getX() < x1) {
+    auto next = std::next(it);
+    if (it.key()->getX() > x0) curve.removeSegment(it);
+    it = next;
+  }
+}
+
+// Every interior segment from the one covering x0 up to the key at x1
+// becomes a bezier segment.
+void MakeBezier(FCurve& curve, double x0, double x1, const std::shared_ptr<Interpolator>& bez) {
+  const double stop = x1 - 0.5 * MinSep();
+  for (auto it = curve.findSegment(x0); it != curve.end(); ++it) {
+    if (it.key() && it.key()->getX() >= stop) break;
+    if (!it->isExterior() && it->getInterpolator() != bez) it->setInterpolator(bez);
+  }
+}
+
+// Inserts a key unless one is within the minimum separation; returns the
+// entry or end().
+FCurve::Projection InsertKey(FCurve& curve, double x, double y,
+                             const std::shared_ptr<Interpolator>& bez) {
+  Keyframe k(x, y);
+  return curve.insertSegment(k, bez);
+}
+
+// Fixed, non-weighted, unified handle pair along the slope.
+void SetBakedHandles(Keyframe& key, double slope, double step) {
+  auto in = key.getInTangent();
+  auto out = key.getOutTangent();
+  key.setTangentsUnified(false);
+  const double h = step / 3.0;
+  if (in) {
+    in->setType(TangentType::Fixed);
+    in->setWeighted(false);
+    in->set(-h, -slope * h);
+  }
+  if (out) {
+    out->setType(TangentType::Fixed);
+    out->setWeighted(false);
+    out->set(h, slope * h);
+  }
+  key.setTangentsUnified(true);
+}
+
+bool Finite(double v) { return std::isfinite(v); }
+
+// Sample positions x0 + k step below x1 - min separation, then x1 itself.
+bool GridWithEnd(double x0, double x1, double step, std::vector<double>& xs) {
+  const double span = x1 - x0;
+  if (span / step + 2.0 > static_cast<double>(cMaxGeneratedKeys)) return false;
+  const std::size_t n = static_cast<std::size_t>(std::floor(span / step)) + 2;
+  xs.reserve(n);
+  const double limit = x1 - MinSep();
+  for (std::size_t k = 0;; ++k) {
+    const double x = x0 + static_cast<double>(k) * step;
+    if (!(x < limit)) break;
+    xs.push_back(x);
+    if (xs.size() > cMaxGeneratedKeys) return false;
+  }
+  xs.push_back(x1);
+  return xs.size() <= cMaxGeneratedKeys;
+}
+
+bool CheckSpan(double x0, double x1, double step) {
+  if (!Finite(x0) || !Finite(x1) || !Finite(step)) return false;
+  if (!(step > 0.0) || step < MinSep()) return false;
+  if (!(x1 - x0 >= MinSep())) return false;
+  return std::isfinite(x1 - x0);
+}
+
+bool FirstLastKey(const FCurve& curve, double& x0, double& x1) {
+  if (curve.numKeys() < 2) return false;
+  auto first = std::next(curve.begin());
+  auto last = std::prev(curve.end());
+  x0 = first.key()->getX();
+  x1 = last.key()->getX();
+  return true;
+}
+
+// ---------------------------------------------------------------- mapping
+
+struct HandleData {
+  Vector2D<double> offset;
+  unsigned char type = TangentType::Fixed;
+  bool weighted = false, weightLocked = false;
+};
+
+struct KeyData {
+  Vector2D<double> pos;
+  bool breakdown = false, unified = true, locked = false;
+  HandleData in, out;
+};
+
+HandleData ReadHandle(const Tangent& t) {
+  HandleData h;
+  h.offset = t.get();
+  h.type = t.getType();
+  h.weighted = t.isWeighted();
+  h.weightLocked = t.isWeightLocked();
+  return h;
+}
+
+void WriteHandle(Tangent& t, const HandleData& h) {
+  t.setWeightLocked(false);
+  t.setType(h.type);
+  t.setWeighted(h.weighted);
+  t.set(h.offset);
+  t.setWeightLocked(h.weightLocked);
+}
+
+// x' = sx x + tx, y' = sy y + ty with handles scaled. sx must be non-zero
+// and keep keys apart (checked by the caller).
+bool MapCurve(FCurve& curve, double sx, double tx, double sy, double ty) {
+  if (!Finite(sx) || !Finite(tx) || !Finite(sy) || !Finite(ty) || sx == 0.0) return false;
+  const std::size_t n = curve.numKeys();
+  // Gather and validate the mapped positions first.
+  std::vector<KeyData> keys;
+  keys.reserve(n);
+  for (auto it = std::next(curve.begin()); it != curve.end(); ++it) {
+    const Keyframe& k = *it.key();
+    KeyData d;
+    d.pos = Vector2D<double>(sx * k.getX() + tx, sy * k.getY() + ty);
+    if (!IsFinite(d.pos)) return false;
+    d.breakdown = k.isBreakdown();
+    d.unified = k.isTangentsUnified();
+    d.locked = IsLocked(k);
+    if (auto t = k.getInTangent()) d.in = ReadHandle(*t);
+    if (auto t = k.getOutTangent()) d.out = ReadHandle(*t);
+    d.in.offset = Vector2D<double>(sx * d.in.offset.x, sy * d.in.offset.y);
+    d.out.offset = Vector2D<double>(sx * d.out.offset.x, sy * d.out.offset.y);
+    if (!IsFinite(d.in.offset) || !IsFinite(d.out.offset)) return false;
+    keys.push_back(d);
+  }
+  for (std::size_t i = 1; i < n; ++i) {
+    const double gap = std::fabs(keys[i].pos.x - keys[i - 1].pos.x);
+    if (!(gap >= MinSep())) return false;
+  }
+  if (n == 0) return true;
+
+  if (sx > 0.0) {
+    // Order is kept: edit in place so every identity stays.
+    FCurve::Switch hold(curve);
+    std::size_t i = 0;
+    for (auto it = std::next(curve.begin()); it != curve.end(); ++it, ++i) {
+      Keyframe& k = *it.key();
+      const KeyData& d = keys[i];
+      SetLocked(k, false);
+      k.setTangentsUnified(false);
+      k.set(d.pos);
+      if (auto t = k.getInTangent()) WriteHandle(*t, d.in);
+      if (auto t = k.getOutTangent()) WriteHandle(*t, d.out);
+      k.setTangentsUnified(d.unified);
+      SetLocked(k, d.locked);
+    }
+    return true;
+  }
+
+  // Reversed order: rebuild in a copy (which shares the curve's identity),
+  // then exchange contents so the curve object, its name, flags and
+  // observers stay.
+  std::vector<std::shared_ptr<Interpolator>> interps;  // by entry rank
+  interps.reserve(n + 1);
+  for (auto it = curve.begin(); it != curve.end(); ++it) interps.push_back(it->getInterpolator());
+  auto copy = FCurve::createCopy(curve);
+  if (!copy) return false;
+  {
+    FCurve::Switch hold(*copy);
+    copy->clear();
+    // New leading segment continues like the old last one did.
+    copy->begin()->setInterpolator(interps[n]);
+    for (std::size_t j = 0; j < n; ++j) {
+      const KeyData& d = keys[n - 1 - j];
+      // Segment j runs from new key j to j + 1 = old segment of rank n - 1 - j;
+      // the new last segment takes the old leading one's interpolator.
+      const auto& interp = (j + 1 < n) ? interps[n - 1 - j] : interps[0];
+      Keyframe k(d.pos.x, d.pos.y);
+      k.setTangentsUnified(false);
+      auto it = copy->insertSegment(k, interp);
+      if (it == copy->end()) return false;
+      Keyframe& nk = *it.key();
+      if (auto t = nk.getInTangent()) WriteHandle(*t, d.out);
+      if (auto t = nk.getOutTangent()) WriteHandle(*t, d.in);
+      nk.setBreakdown(d.breakdown);
+      nk.setTangentsUnified(d.unified);
+      SetLocked(nk, d.locked);
+    }
+  }
+  if (copy->numKeys() != n) return false;
+  // Segment properties move with their spans.
+  {
+    std::vector<Segment*> oldSegs, newSegs;
+    for (auto it = curve.begin(); it != curve.end(); ++it) oldSegs.push_back(it.segment());
+    for (auto it = copy->begin(); it != copy->end(); ++it) newSegs.push_back(it.segment());
+    for (std::size_t r = 0; r <= n; ++r) {
+      // new rank r <- old rank: 0 <- n, r in 1..n-1 <- n - r, n <- 0
+      const std::size_t src = (r == 0) ? n : n - r;
+      std::swap(Access::properties(*newSegs[r]), Access::properties(*oldSegs[src]));
+    }
+  }
+  FCurve::swap(curve, *copy);
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- bake
+
+bool BakeCurve(FCurve& curve, double x0, double x1, double step) {
+  if (!CheckSpan(x0, x1, step)) return false;
+  std::vector<double> xs;
+  if (!GridWithEnd(x0, x1, step, xs)) return false;
+  std::vector<Sample> samples;
+  SampleCurve(curve, xs, true, samples);
+
+  const auto bez = Bezier::create();
+  FCurve::Switch hold(curve);
+  RemoveInner(curve, x0, x1);
+  // The last sample is x1: a key is added there only when none is near.
+  for (const Sample& s : samples) {
+    auto it = InsertKey(curve, s.x, s.y, bez);
+    if (it == curve.end()) continue;  // an existing key keeps its handles
+    SetBakedHandles(*it.key(), s.d, step);
+  }
+  MakeBezier(curve, x0, x1, bez);
+  return true;
+}
+
+bool BakeInterior(FCurve& curve, double step) {
+  if (!Finite(step) || !(step > 0.0) || step < MinSep()) return false;
+  double x0, x1;
+  if (!FirstLastKey(curve, x0, x1)) return curve.numKeys() == 1;
+  return BakeCurve(curve, x0, x1, step);
+}
+
+// ---------------------------------------------------------------- smooth
+
+bool SmoothCurve(FCurve& curve, double x0, double x1, double step, int radius, int filter) {
+  if (!CheckSpan(x0, x1, step)) return false;
+  if (radius < 0 || (filter != BoxFilter && filter != TriangleFilter)) return false;
+  std::vector<double> xs;
+  if (!GridWithEnd(x0, x1, step, xs)) return false;
+  std::vector<Sample> samples;
+  SampleCurve(curve, xs, false, samples);
+
+  const std::size_t n = samples.size();
+  const long r = radius;
+  std::vector<double> weights(2 * static_cast<std::size_t>(r) + 1);
+  double total = 0;
+  for (long i = -r; i <= r; ++i) {
+    const double w = filter == BoxFilter ? 1.0 : static_cast<double>(r + 1 - std::labs(i));
+    weights[static_cast<std::size_t>(i + r)] = w;
+    total += w;
+  }
+  std::vector<double> smooth(n);
+  const long last = static_cast<long>(n) - 1;
+  for (long k = 0; k <= last; ++k) {
+    double acc = 0;
+    for (long i = -r; i <= r; ++i) {
+      const long j = std::min(std::max(k + i, 0L), last);
+      acc += weights[static_cast<std::size_t>(i + r)] * samples[static_cast<std::size_t>(j)].y;
+    }
+    smooth[static_cast<std::size_t>(k)] = acc / total;
+  }
+
+  const auto bez = Bezier::create();
+  FCurve::Switch hold(curve);
+  RemoveInner(curve, x0, x1);
+  auto clampKey = [](Keyframe& key) {
+    if (auto t = key.getInTangent()) t->setType(TangentType::Clamped);
+    if (auto t = key.getOutTangent()) t->setType(TangentType::Clamped);
+  };
+  for (std::size_t k = 0; k < n; ++k) {
+    const bool end = (k == 0 || k + 1 == n);
+    // End keys keep their values: a missing one is added with the curve's.
+    auto it = InsertKey(curve, samples[k].x, end ? samples[k].y : smooth[k], bez);
+    if (it == curve.end()) continue;
+    clampKey(*it.key());
+  }
+  MakeBezier(curve, x0, x1, bez);
+  return true;
+}
+
+bool SmoothCurveInterior(FCurve& curve, double step, int radius, int filter) {
+  if (!Finite(step) || !(step > 0.0) || step < MinSep()) return false;
+  if (radius < 0 || (filter != BoxFilter && filter != TriangleFilter)) return false;
+  double x0, x1;
+  if (!FirstLastKey(curve, x0, x1)) return curve.numKeys() == 1;
+  return SmoothCurve(curve, x0, x1, step, radius, filter);
+}
+
+// ---------------------------------------------------------------- flip, transform
+
+bool FlipCurve(FCurve& curve, int type, double cx, double cy) {
+  if (!Finite(cx) || !Finite(cy)) return false;
+  switch (type) {
+    case FlipHorizontal: return MapCurve(curve, -1.0, 2.0 * cx, 1.0, 0.0);
+    case FlipVertical: return MapCurve(curve, 1.0, 0.0, -1.0, 2.0 * cy);
+    case FlipBoth: return MapCurve(curve, -1.0, 2.0 * cx, -1.0, 2.0 * cy);
+    default: return false;
+  }
+}
+
+bool TransformCurve(FCurve& curve, const Vector2D<double>& scale, const Vector2D<double>& translation) {
+  if (!IsFinite(scale) || !IsFinite(translation) || scale.x == 0.0) return false;
+  // The smallest key gap scaled must stay at least the minimum separation.
+  double prev = 0;
+  bool havePrev = false;
+  for (auto it = std::next(curve.begin()); it != curve.end(); ++it) {
+    const double x = it.key()->getX();
+    if (havePrev && std::fabs(scale.x) * (x - prev) < Keyframe::getMinSeparation()) return false;
+    prev = x;
+    havePrev = true;
+  }
+  return MapCurve(curve, scale.x, translation.x, scale.y, translation.y);
+}
+
+ZENTHO_TESSAL_NAMESPACE_END

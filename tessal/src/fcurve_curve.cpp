@@ -1,0 +1,289 @@
+// FCurve itself: construction, copies and swaps, the entry edits, flags,
+// properties and notification.
+#include <tessal/fcurve.h>
+
+#include "internal.h"
+
+#include <cmath>
+#include <limits>
+
+ZENTHO_TESSAL_NAMESPACE_BEGIN
+
+using Private::Access;
+using Private::CurveData;
+using Private::Entry;
+
+namespace {
+
+FCurve::ChangeType gChangeType = FCurve::Idle;
+
+// Leaked on purpose: curves notify global observers from destructors that
+// may run during static destruction.
+Subject<FCurveObserver>& GlobalObservers() {
+  static auto* subject = new Subject<FCurveObserver>();
+  return *subject;
+}
+
+void Attach(CurveData& c, const std::shared_ptr<Entry>& e) {
+  e->curve = &c;
+  e->self = e;
+  c.index.emplace(e->id, e.get());
+}
+
+void CopyEntry(const Entry& from, Entry& to) {
+  to.id = from.id;
+  to.leading = from.leading;
+  to.hasIn = from.hasIn;
+  Access::setPosition(to.key(), from.get());
+  Access::keyFlags(to.key()) = Access::keyFlags(const_cast<Keyframe&>(from.key()));
+  Access::assign(to.out(), Access::value(from.out()));
+  Access::assign(to.in(), Access::value(from.in()));
+  to.segment().setInterpolator(from.getInterpolator());
+  Access::copyProperties(from.segment(), to.segment());
+}
+
+}  // namespace
+
+FCurveObserver::~FCurveObserver() = default;
+void FCurveObserver::curveChanged(FCurve&) {}
+
+// ---------------------------------------------------------------- lifetime
+
+FCurve::FCurve(Tag, const std::string& name) : mData(new CurveData) {
+  CurveData& c = *mData;
+  c.owner = this;
+  c.id = Private::NewIdentity();
+  c.name = name;
+  auto lead = std::make_shared<Entry>();
+  lead->leading = true;
+  lead->id = Private::NewIdentity();
+  lead->segment().setInterpolator(Constant::create());
+  c.leading = lead.get();
+  Private::TreeInsertAfter(c, nullptr, lead.get());
+  Attach(c, lead);
+}
+
+FCurve::~FCurve() = default;
+
+std::shared_ptr<FCurve> FCurve::create(const std::string& name) { return std::make_shared<FCurve>(Tag{}, name); }
+
+std::shared_ptr<FCurve> FCurve::createCopy(const std::shared_ptr<FCurve>& source) {
+  return source ? createCopy(*source) : nullptr;
+}
+
+std::shared_ptr<FCurve> FCurve::createCopy(const FCurve& source) {
+  auto copy = std::make_shared<FCurve>(Tag{}, source.getName());
+  const CurveData& from = *source.mData;
+  CurveData& to = *copy->mData;
+  // The fresh leading entry is replaced by the copy of the source's.
+  to.index.clear();
+  to.root = nullptr;
+  {
+    std::shared_ptr<Entry> fresh = std::move(to.leading->self);
+    fresh->curve = nullptr;
+  }
+  to.id = from.id;
+  to.editable = from.editable;
+  to.locked = from.locked;
+  to.visible = from.visible;
+  to.velocity = from.velocity;
+  to.acceleration = from.acceleration;
+  to.properties = from.properties;
+  to.index.reserve(from.size());
+  std::vector<Entry*> ordered;
+  ordered.reserve(from.size());
+  for (const Entry* e = from.leading; e; e = e->next()) {
+    auto n = std::make_shared<Entry>();
+    CopyEntry(*e, *n);
+    Attach(to, n);
+    ordered.push_back(n.get());
+  }
+  to.leading = ordered.front();
+  Private::TreeBuild(to, ordered);
+  if (from.orderSuspect) {
+    to.orderSuspect = true;
+    Private::RequestUpkeep(to);
+  }
+  return copy;
+}
+
+void FCurve::swap(FCurve& a, FCurve& b) {
+  if (&a == &b) return;
+  std::swap(a.mData, b.mData);
+  a.mData->owner = &a;
+  b.mData->owner = &b;
+  Private::BumpStructureEpoch();
+  // Work that waited for a Switch on the other curve may be free to run now.
+  for (FCurve* c : {&a, &b}) {
+    CurveData& d = *c->mData;
+    if (d.upkeepPending && !Private::IsDeferred(d)) {
+      Private::ForgetPending(&d);
+      Private::RequestUpkeep(d);
+    }
+  }
+}
+
+// ---------------------------------------------------------------- entries
+
+std::size_t FCurve::size() const { return mData->size(); }
+FCurve::Projection FCurve::begin() { return Projection(mData.get(), mData->leading); }
+FCurve::Projection FCurve::end() { return Projection(mData.get(), nullptr); }
+FCurve::ConstProjection FCurve::begin() const { return ConstProjection(mData.get(), mData->leading); }
+FCurve::ConstProjection FCurve::end() const { return ConstProjection(mData.get(), nullptr); }
+
+FCurve::Projection FCurve::findSegment(double x) { return Projection(mData.get(), mData->cover(x)); }
+FCurve::ConstProjection FCurve::findSegment(double x) const {
+  return ConstProjection(mData.get(), mData->cover(x));
+}
+
+FCurve::Projection FCurve::insertSegment(const Keyframe& key, std::shared_ptr<Interpolator> interpolator) {
+  const Vector2D<double> pos = key.get();
+  if (!IsFinite(pos)) return end();
+  CurveData& c = *mData;
+  Entry* cover = c.cover(pos.x);
+  Entry* next = cover->next();
+  if (!cover->leading && Private::TooClose(pos.x - cover->get().x)) return end();
+  if (next && Private::TooClose(next->get().x - pos.x)) return end();
+
+  auto e = std::make_shared<Entry>();
+  e->id = Private::NewIdentity();
+  Access::setPosition(e->key(), pos);
+  Access::keyFlags(e->key()) = Access::insertedFlags(key);
+  e->segment().setInterpolator(interpolator ? std::move(interpolator) : Bezier::create());
+  // The old right key keeps its in-handle: it moves to the new segment,
+  // which now arrives there; the covering segment gets a fresh one for the
+  // new key.
+  e->hasIn = cover->hasIn;
+  if (cover->hasIn) Access::assign(e->in(), Access::value(cover->in()));
+  Access::assign(cover->in(), Access::freshIn());
+  cover->hasIn = true;
+
+  Private::TreeInsertAfter(c, cover, e.get());
+  Attach(c, e);
+  Private::BumpStructureEpoch();
+  Private::MarkAround(c, e.get());
+  Private::RequestUpkeep(c);
+  return Projection(&c, e.get());
+}
+
+bool FCurve::removeSegment(Projection entry) {
+  Entry* e = Access::entryOf(entry);
+  CurveData& c = *mData;
+  if (!e || e->leading || e->curve != &c) return false;
+  Entry* p = e->prev();
+  Entry* n = e->next();
+  p->hasIn = e->hasIn;
+  if (e->hasIn) Access::assign(p->in(), Access::value(e->in()));
+  else Access::assign(p->in(), Access::freshIn());
+  Private::TreeErase(c, e);
+  c.index.erase(e->id);
+  e->curve = nullptr;
+  std::shared_ptr<Entry> hold = std::move(e->self);
+  Private::BumpStructureEpoch();
+  Private::MarkDirty(c, p);
+  Private::MarkDirty(c, n);
+  Private::RequestUpkeep(c);
+  return true;
+}
+
+void FCurve::clear() {
+  CurveData& c = *mData;
+  std::vector<Entry*> entries = Private::TreeEntries(c);
+  c.root = nullptr;
+  c.index.clear();
+  c.dirtyEntries.clear();
+  c.orderSuspect = false;
+  Entry* lead = c.leading;
+  lead->hasIn = false;
+  Access::assign(lead->in(), Access::freshIn());
+  Private::TreeInsertAfter(c, nullptr, lead);
+  c.index.emplace(lead->id, lead);
+  for (Entry* e : entries) {
+    if (e == lead) continue;
+    e->curve = nullptr;
+    e->dirty = false;
+    e->parent = e->left = e->right = nullptr;
+    std::shared_ptr<Entry> hold = std::move(e->self);
+  }
+  Private::BumpStructureEpoch();
+}
+
+// ---------------------------------------------------------------- values
+
+double FCurve::eval(double x) const {
+  if (std::isnan(x)) return std::numeric_limits<double>::quiet_NaN();
+  return mData->cover(x)->segment().eval(x);
+}
+
+double GetFirstDerivative(const FCurve& curve, double x) {
+  if (std::isnan(x)) return std::numeric_limits<double>::quiet_NaN();
+  return curve.findSegment(x)->evalFirstDerivative(x);
+}
+
+double GetSecondDerivative(const FCurve& curve, double x) {
+  if (std::isnan(x)) return std::numeric_limits<double>::quiet_NaN();
+  return curve.findSegment(x)->evalSecondDerivative(x);
+}
+
+// ---------------------------------------------------------------- properties and flags
+
+const std::string& FCurve::getName() const { return mData->name; }
+void FCurve::setName(const std::string& name) { mData->name = name; }
+
+std::string FCurve::getProperty(const std::string& key) const {
+  auto it = mData->properties.find(key);
+  return it == mData->properties.end() ? std::string() : it->second;
+}
+
+void FCurve::setProperty(const std::string& key, const std::string& value) {
+  if (value.empty()) mData->properties.erase(key);
+  else mData->properties[key] = value;
+}
+
+bool FCurve::isEditable() const { return mData->editable; }
+void FCurve::setEditable(bool v) { mData->editable = v; }
+bool FCurve::isLocked() const { return mData->locked; }
+void FCurve::setLocked(bool v) { mData->locked = v; }
+bool FCurve::isVisible() const { return mData->visible; }
+void FCurve::setVisible(bool v) { mData->visible = v; }
+bool FCurve::isVelocityVisible() const { return mData->velocity; }
+void FCurve::setVelocityVisible(bool v) { mData->velocity = v; }
+bool FCurve::isAccelerationVisible() const { return mData->acceleration; }
+void FCurve::setAccelerationVisible(bool v) { mData->acceleration = v; }
+
+// ---------------------------------------------------------------- notification
+
+void FCurve::subscribe(FCurveObserver& observer) { mObservers.subscribe(observer); }
+void FCurve::unsubscribe(FCurveObserver& observer) { mObservers.unsubscribe(observer); }
+void FCurve::subscribeGlobal(FCurveObserver& observer) { GlobalObservers().subscribe(observer); }
+void FCurve::unsubscribeGlobal(FCurveObserver& observer) { GlobalObservers().unsubscribe(observer); }
+
+void FCurve::notifyChanged() {
+  // An observer may drop the last reference to this curve.
+  std::shared_ptr<FCurve> keep = sharedFromThis();
+  mObservers.notify([this](FCurveObserver& o) { o.curveChanged(*this); });
+  GlobalObservers().notify([this](FCurveObserver& o) { o.curveChanged(*this); });
+}
+
+void FCurve::setChangeType(ChangeType type) { gChangeType = type; }
+FCurve::ChangeType FCurve::getChangeType() { return gChangeType; }
+
+// ---------------------------------------------------------------- Switch
+
+FCurve::Switch::Switch() { ++Private::GlobalSwitchDepth(); }
+
+FCurve::Switch::Switch(FCurve& curve) : mCurve(curve.sharedFromThis()) {
+  ++Access::switchDepth(curve);
+}
+
+FCurve::Switch::~Switch() {
+  if (mCurve) {
+    --Access::switchDepth(*mCurve);
+    Private::SwitchReleased(mCurve.get());
+  } else {
+    --Private::GlobalSwitchDepth();
+    Private::SwitchReleased(nullptr);
+  }
+}
+
+ZENTHO_TESSAL_NAMESPACE_END

@@ -1,0 +1,201 @@
+// The library's upkeep of curves: automatic handles recomputed from the
+// neighbouring keys, and the repair of an x order broken by Keyframe::set.
+// Both wait while an FCurve::Switch is held.
+#include "internal.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_set>
+
+ZENTHO_TESSAL_NAMESPACE_BEGIN
+namespace Private {
+
+namespace {
+
+// Curves whose upkeep waits for a Switch to end. Never destroyed, so curves
+// destroyed during static destruction can still forget themselves.
+std::unordered_set<CurveData*>& Pending() {
+  static auto* pending = new std::unordered_set<CurveData*>();
+  return *pending;
+}
+
+void RunUpkeep(CurveData& c) {
+  c.upkeepPending = false;
+  if (c.orderSuspect) {
+    RepairOrder(c);
+    return;
+  }
+  auto dirty = std::move(c.dirtyEntries);
+  c.dirtyEntries.clear();
+  for (auto& e : dirty) {
+    e->dirty = false;
+    if (e->curve == &c && !e->leading) ComputeAutoHandles(e.get());
+  }
+}
+
+// How far the two slopes either side of a key allow its handle to tilt
+// without the bezier leaving the neighbours' value range: a handle one third
+// of the span long rises m h / 3, which stays within the rise s h of the
+// segment as long as |m| <= 3 |s|.
+double Limit(double m, double sp, double sn) {
+  const double bound = 3.0 * std::min(std::fabs(sp), std::fabs(sn));
+  return std::max(-bound, std::min(bound, m));
+}
+
+double SideSlope(unsigned char type, bool inSide, const Entry* p, const Entry* k, const Entry* n) {
+  const double kx = k->get().x, ky = k->get().y;
+  const bool hasP = p != nullptr, hasN = n != nullptr;
+  const double sp = hasP ? (ky - p->get().y) / (kx - p->get().x) : 0.0;
+  const double sn = hasN ? (n->get().y - ky) / (n->get().x - kx) : 0.0;
+  auto smooth = [&] {
+    if (hasP && hasN) return (n->get().y - p->get().y) / (n->get().x - p->get().x);
+    return hasP ? sp : sn;
+  };
+  switch (type) {
+    case TangentType::Flat:
+      return 0.0;
+    case TangentType::Linear:
+      return inSide ? sp : sn;
+    case TangentType::Smooth:
+      return smooth();
+    case TangentType::SmoothNormal: {
+      if (!(hasP && hasN)) return hasP ? sp : sn;
+      // Each secant weighted by the opposite span: the short side dominates,
+      // so a key close to one neighbour does not overshoot towards it.
+      const double hp = kx - p->get().x, hn = n->get().x - kx;
+      return (hn * sp + hp * sn) / (hp + hn);
+    }
+    case TangentType::Clamped:
+    case TangentType::Plateau: {
+      if (!(hasP && hasN)) return type == TangentType::Plateau ? 0.0 : (hasP ? sp : sn);
+      if (NearEqual(ky, p->get().y) || NearEqual(ky, n->get().y)) return 0.0;
+      if (sp * sn <= 0) return 0.0;  // a local extremum
+      return Limit(smooth(), sp, sn);
+    }
+    default:
+      return 0.0;
+  }
+}
+
+// Slopes are finite for separated keys; guard against overflow of extreme
+// values all the same, since a non-finite handle would poison every eval.
+double Finite(double v) { return std::isfinite(v) ? v : 0.0; }
+
+}  // namespace
+
+bool TooClose(double gap) {
+  const double sep = Keyframe::getMinSeparation();
+  return !(gap >= sep) && !NearEqual(gap, sep);
+}
+
+int& GlobalSwitchDepth() {
+  static int depth = 0;
+  return depth;
+}
+
+bool IsDeferred(const CurveData& c) {
+  return GlobalSwitchDepth() > 0 || (c.owner && Access::switchDepth(*c.owner) > 0);
+}
+
+void MarkDirty(CurveData& c, Entry* e) {
+  if (!e || e->leading || e->dirty) return;
+  e->dirty = true;
+  c.dirtyEntries.push_back(e->self);
+}
+
+void MarkAround(CurveData& c, Entry* e) {
+  MarkDirty(c, e);
+  if (e) {
+    MarkDirty(c, e->prev());
+    MarkDirty(c, e->next());
+  }
+}
+
+void RequestUpkeep(CurveData& c) {
+  if (IsDeferred(c)) {
+    c.upkeepPending = true;
+    Pending().insert(&c);
+    return;
+  }
+  RunUpkeep(c);
+}
+
+void ForgetPending(CurveData* c) { Pending().erase(c); }
+
+void SwitchReleased(FCurve* curve) {
+  if (curve) {
+    CurveData* c = Access::data(*curve);
+    if (c && c->upkeepPending && !IsDeferred(*c)) {
+      Pending().erase(c);
+      RunUpkeep(*c);
+    }
+    return;
+  }
+  if (GlobalSwitchDepth() > 0) return;
+  // Copy: upkeep never opens a Switch, but stay safe against re-entry.
+  std::vector<CurveData*> ready;
+  for (CurveData* c : Pending())
+    if (!IsDeferred(*c)) ready.push_back(c);
+  for (CurveData* c : ready) {
+    Pending().erase(c);
+    RunUpkeep(*c);
+  }
+}
+
+void ComputeAutoHandles(Entry* e) {
+  Entry* p = e->prev();  // holds the key's in-handle (the leading entry for the first key)
+  Entry* pk = p && !p->leading ? p : nullptr;
+  Entry* n = e->next();
+  const double spanP = pk ? e->get().x - pk->get().x : 0.0;
+  const double spanN = n ? n->get().x - e->get().x : 0.0;
+  // A handle without a neighbour on its side borrows the other side's span.
+  const double inLen = (pk ? spanP : (n ? spanN : 1.0)) / 3.0;
+  const double outLen = (n ? spanN : (pk ? spanP : 1.0)) / 3.0;
+  if (p && p->hasIn) {
+    Tangent& in = p->in();
+    if (IsAutomatic(in.getType())) {
+      const double m = Finite(SideSlope(in.getType(), true, pk, e, n));
+      Access::setOffset(in, Vector2D<double>(-inLen, -m * inLen));
+    }
+  }
+  Tangent& out = e->out();
+  if (IsAutomatic(out.getType())) {
+    const double m = Finite(SideSlope(out.getType(), false, pk, e, n));
+    Access::setOffset(out, Vector2D<double>(outLen, m * outLen));
+  }
+}
+
+void RepairOrder(CurveData& c) {
+  c.orderSuspect = false;
+  std::vector<Entry*> v = TreeEntries(c);
+  // A key's in-handle lives in the entry before it; keep each with its key.
+  std::vector<std::pair<Entry*, Access::TangentValue>> ins;
+  ins.reserve(v.size());
+  for (std::size_t i = 1; i < v.size(); ++i) ins.emplace_back(v[i], Access::value(v[i - 1]->in()));
+  std::stable_sort(v.begin() + 1, v.end(), [](const Entry* a, const Entry* b) { return a->get().x < b->get().x; });
+  // Push keys right just as far as the separation needs.
+  const double sep = Keyframe::getMinSeparation();
+  for (std::size_t i = 2; i < v.size(); ++i) {
+    const double minX = v[i - 1]->get().x + sep;
+    if (TooClose(v[i]->get().x - v[i - 1]->get().x)) {
+      Vector2D<double> pos(minX, v[i]->get().y);
+      Access::setPosition(v[i]->key(), pos);
+    }
+  }
+  std::unordered_map<const Entry*, std::size_t> place;
+  place.reserve(v.size());
+  for (std::size_t i = 0; i < v.size(); ++i) place[v[i]] = i;
+  for (auto& kv : ins) {
+    Entry* before = v[place[kv.first] - 1];
+    Access::assign(before->in(), kv.second);
+  }
+  for (std::size_t i = 0; i < v.size(); ++i) v[i]->hasIn = i + 1 < v.size();
+  TreeBuild(c, v);
+  BumpStructureEpoch();
+  for (Entry* e : v) e->dirty = false;
+  c.dirtyEntries.clear();
+  for (std::size_t i = 1; i < v.size(); ++i) ComputeAutoHandles(v[i]);
+}
+
+}  // namespace Private
+ZENTHO_TESSAL_NAMESPACE_END
