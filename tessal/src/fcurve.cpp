@@ -42,7 +42,8 @@ CurveData::~CurveData() {
   std::vector<Entry*> entries = TreeEntries(*this);
   root = nullptr;
   leading = nullptr;
-  index.clear();
+  indexReset();
+  lookupInvalidate();
   dirtyEntries.clear();
   for (Entry* e : entries) {
     e->curve = nullptr;
@@ -162,7 +163,12 @@ void Keyframe::set(const Vector2D<double>& pos) {
   Entry* n = e->next();
   const bool broken = (p && !p->leading && Private::TooClose(pos.x - p->get().x)) ||
                       (n && Private::TooClose(n->get().x - pos.x));
-  if (broken) c.orderSuspect = true;
+  if (broken) {
+    c.orderSuspect = true;
+    c.lookupInvalidate();
+  } else {
+    c.lookupKeyMoved(e);
+  }
   Private::RequestUpkeep(c);
 }
 

@@ -27,7 +27,7 @@ Subject<FCurveObserver>& GlobalObservers() {
 void Attach(CurveData& c, const std::shared_ptr<Entry>& e) {
   e->curve = &c;
   e->self = e;
-  c.index.emplace(e->id, e.get());
+  c.indexAdd(e.get());
 }
 
 void CopyEntry(const Entry& from, Entry& to) {
@@ -76,7 +76,7 @@ std::shared_ptr<FCurve> FCurve::createCopy(const FCurve& source) {
   const CurveData& from = *source.mData;
   CurveData& to = *copy->mData;
   // The fresh leading entry is replaced by the copy of the source's.
-  to.index.clear();
+  to.indexReset();
   to.root = nullptr;
   {
     std::shared_ptr<Entry> fresh = std::move(to.leading->self);
@@ -89,7 +89,6 @@ std::shared_ptr<FCurve> FCurve::createCopy(const FCurve& source) {
   to.velocity = from.velocity;
   to.acceleration = from.acceleration;
   to.properties = from.properties;
-  to.index.reserve(from.size());
   std::vector<Entry*> ordered;
   ordered.reserve(from.size());
   for (const Entry* e = from.leading; e; e = e->next()) {
@@ -140,7 +139,7 @@ FCurve::Projection FCurve::insertSegment(const Keyframe& key, std::shared_ptr<In
   const Vector2D<double> pos = key.get();
   if (!IsFinite(pos)) return end();
   CurveData& c = *mData;
-  Entry* cover = c.cover(pos.x);
+  Entry* cover = c.treeCover(pos.x);
   Entry* next = cover->next();
   if (!cover->leading && Private::TooClose(pos.x - cover->get().x)) return end();
   if (next && Private::TooClose(next->get().x - pos.x)) return end();
@@ -176,7 +175,7 @@ bool FCurve::removeSegment(Projection entry) {
   if (e->hasIn) Access::assign(p->in(), Access::value(e->in()));
   else Access::assign(p->in(), Access::freshIn());
   Private::TreeErase(c, e);
-  c.index.erase(e->id);
+  c.indexRemove(e);
   e->curve = nullptr;
   std::shared_ptr<Entry> hold = std::move(e->self);
   Private::BumpStructureEpoch();
@@ -190,14 +189,13 @@ void FCurve::clear() {
   CurveData& c = *mData;
   std::vector<Entry*> entries = Private::TreeEntries(c);
   c.root = nullptr;
-  c.index.clear();
+  c.indexReset();
   c.dirtyEntries.clear();
   c.orderSuspect = false;
   Entry* lead = c.leading;
   lead->hasIn = false;
   Access::assign(lead->in(), Access::freshIn());
   Private::TreeInsertAfter(c, nullptr, lead);
-  c.index.emplace(lead->id, lead);
   for (Entry* e : entries) {
     if (e == lead) continue;
     e->curve = nullptr;

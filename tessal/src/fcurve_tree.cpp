@@ -3,6 +3,7 @@
 // in O(log n)); parent links give O(1) amortised iteration.
 #include "internal.h"
 
+#include <algorithm>
 #include <cmath>
 
 ZENTHO_TESSAL_NAMESPACE_BEGIN
@@ -117,8 +118,7 @@ Entry* Entry::prev() const {
 
 Entry* CurveData::last() const { return Rightmost(root); }
 
-Entry* CurveData::cover(double x) const {
-  if (std::isnan(x)) return leading;
+Entry* CurveData::treeCover(double x) const {
   Entry* best = leading;
   for (Entry* n = root; n;) {
     if (n->x() <= x) {
@@ -129,6 +129,63 @@ Entry* CurveData::cover(double x) const {
     }
   }
   return best;
+}
+
+Entry* CurveData::cover(double x) const {
+  if (std::isnan(x)) return leading;
+  // A broken order (inside a Switch) is only searched through the tree.
+  if (orderSuspect) return treeCover(x);
+  if (!lookup.valid) {
+    // Rebuilding costs a walk over every entry: do it once the searches
+    // since the last edit would have paid for it several times over.
+    const std::size_t n = size();
+    if (n < 2 * cLookupBlock || ++lookup.treeSearches < std::max<std::size_t>(32, n / 256))
+      return treeCover(x);
+    lookupBuild(TreeEntries(*this));
+  }
+  const auto& L = lookup;
+  // Last coarse entry <= x, then the last entry <= x within its block.
+  const std::size_t block =
+      static_cast<std::size_t>(std::upper_bound(L.coarse.begin(), L.coarse.end(), x) - L.coarse.begin()) - 1;
+  const auto from = L.xs.begin() + static_cast<std::ptrdiff_t>(block * cLookupBlock);
+  const auto to = L.xs.begin() + static_cast<std::ptrdiff_t>(std::min(L.xs.size(), (block + 1) * cLookupBlock));
+  const std::size_t i = static_cast<std::size_t>(std::upper_bound(from, to, x) - L.xs.begin()) - 1;
+  return L.entries[i];
+}
+
+void CurveData::lookupBuild(const std::vector<Entry*>& ordered) const {
+  auto& L = lookup;
+  L.entries = ordered;
+  L.xs.resize(ordered.size());
+  L.coarse.clear();
+  L.coarse.reserve(ordered.size() / cLookupBlock + 1);
+  for (std::size_t i = 0; i < ordered.size(); ++i) {
+    L.xs[i] = ordered[i]->x();
+    if (i % cLookupBlock == 0) L.coarse.push_back(L.xs[i]);
+  }
+  L.valid = !ordered.empty();
+  L.treeSearches = 0;
+}
+
+void CurveData::lookupKeyMoved(const Entry* e) const {
+  if (!lookup.valid) return;
+  const std::size_t i = rank(e);
+  if (i >= lookup.xs.size() || lookup.entries[i] != e) {
+    lookupInvalidate();
+    return;
+  }
+  lookup.xs[i] = e->x();
+  if (i % cLookupBlock == 0) lookup.coarse[i / cLookupBlock] = e->x();
+}
+
+Entry* CurveData::find(std::uint64_t entryId) const {
+  if (!indexBuilt) {
+    index.reserve(size());
+    for (Entry* e : TreeEntries(*this)) index.emplace(e->id, e);
+    indexBuilt = true;
+  }
+  auto it = index.find(entryId);
+  return it == index.end() ? nullptr : it->second;
 }
 
 std::size_t CurveData::rank(const Entry* e) const {
@@ -158,6 +215,7 @@ Entry* CurveData::at(std::size_t position) const {
 // ---------------------------------------------------------------- maintenance
 
 void TreeInsertAfter(CurveData& c, Entry* pos, Entry* e) {
+  c.lookupInvalidate();
   e->left = e->right = nullptr;
   e->count = 1;
   e->height = 1;
@@ -179,6 +237,7 @@ void TreeInsertAfter(CurveData& c, Entry* pos, Entry* e) {
 }
 
 void TreeErase(CurveData& c, Entry* z) {
+  c.lookupInvalidate();
   if (z->left && z->right) {
     // Relink the successor into z's place rather than moving data, so that
     // every other node (and every pointer to it) stays put.
@@ -214,6 +273,8 @@ void TreeErase(CurveData& c, Entry* z) {
 
 void TreeBuild(CurveData& c, const std::vector<Entry*>& ordered) {
   c.root = Build(ordered, 0, ordered.size(), nullptr);
+  // The order is known here: the lookup comes for free.
+  c.lookupBuild(ordered);
 }
 
 std::vector<Entry*> TreeEntries(const CurveData& c) {

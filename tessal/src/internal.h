@@ -33,21 +33,25 @@ void BumpStructureEpoch();
 struct OutTangentPart : Tangent {};
 struct InTangentPart : Tangent {};
 
-struct Entry : Keyframe, Segment, OutTangentPart, InTangentPart {
+struct Entry;
+
+// The tree links come first in an entry, right before the key's position:
+// a search reads both, and together they fit one cache line.
+struct TreeLinks {
+  Entry* parent = nullptr;  // not owned
+  Entry* left = nullptr;    // not owned
+  Entry* right = nullptr;   // not owned
+  std::uint32_t count = 1;  // nodes in this subtree
+  std::int8_t height = 1;
+  bool leading = false;     // the entry without a key
+  bool hasIn = false;       // the segment has a right key, so an in-tangent
+  bool dirty = false;       // automatic handles wait for upkeep
+};
+
+struct Entry : TreeLinks, Keyframe, Segment, OutTangentPart, InTangentPart {
   Entry();
   ~Entry();
   using Keyframe::get;  // the key's position, not a handle's offset
-
-  // ---- tree links (not owned)
-  Entry* parent = nullptr;
-  Entry* left = nullptr;
-  Entry* right = nullptr;
-  std::uint32_t count = 1;  // nodes in this subtree
-  std::int8_t height = 1;
-
-  bool leading = false;  // the entry without a key
-  bool hasIn = false;    // the segment has a right key, so an in-tangent
-  bool dirty = false;    // automatic handles wait for upkeep
 
   CurveData* curve = nullptr;  // not owned; null once the entry left its curve
   std::uint64_t id = 0;
@@ -79,7 +83,6 @@ struct CurveData {
 
   Entry* root = nullptr;     // tree of every entry, the leading one first
   Entry* leading = nullptr;  // always present
-  std::unordered_map<std::uint64_t, Entry*> index;  // entry identity -> entry
 
   bool orderSuspect = false; // a set() may have broken the x order
   bool upkeepPending = false;
@@ -88,15 +91,53 @@ struct CurveData {
   std::size_t size() const { return root ? root->count : 0; }
   Entry* first() const { return leading; }
   Entry* last() const;
-  Entry* find(std::uint64_t entryId) const {
-    auto it = index.find(entryId);
-    return it == index.end() ? nullptr : it->second;
+
+  // ---- identity index: entry identity -> entry. Built on the first lookup
+  // (selections ask for it; copies and bulk edits need not pay for it) and
+  // kept up to date from then on.
+  Entry* find(std::uint64_t entryId) const;
+  void indexAdd(Entry* e) { if (indexBuilt) index.emplace(e->id, e); }
+  void indexRemove(const Entry* e) { if (indexBuilt) index.erase(e->id); }
+  void indexReset() { index.clear(); indexBuilt = false; }
+
+  // ---- flat lookup: the entries' x in one contiguous array with a coarse
+  // level every cLookupBlock entries, so that a search touches a few cache
+  // lines instead of a pointer per tree level. Dropped by structural edits,
+  // rebuilt once enough searches have gone to the tree to pay for it.
+  static constexpr std::size_t cLookupBlock = 64;
+  struct Lookup {
+    std::vector<double> xs;         // x of every entry; -inf for the leading one
+    std::vector<Entry*> entries;    // not owned
+    std::vector<double> coarse;     // xs[0], xs[64], ...
+    bool valid = false;
+    std::size_t treeSearches = 0;   // since the last invalidation
+  };
+  void lookupInvalidate() const {
+    if (lookup.valid) {
+      lookup.valid = false;
+      lookup.xs.clear();
+      lookup.entries.clear();
+      lookup.coarse.clear();
+    }
+    lookup.treeSearches = 0;
   }
+  void lookupBuild(const std::vector<Entry*>& ordered) const;
+  // A key moved without changing the order.
+  void lookupKeyMoved(const Entry* e) const;
+
   // Entry whose segment covers x (left key x <= x < next key x).
   Entry* cover(double x) const;
   // 0-based position of an entry in x order.
   std::size_t rank(const Entry* e) const;
   Entry* at(std::size_t position) const;
+  // cover() through the tree only: for edits that are about to drop the
+  // flat lookup anyway.
+  Entry* treeCover(double x) const;
+
+ private:
+  mutable std::unordered_map<std::uint64_t, Entry*> index;
+  mutable bool indexBuilt = false;
+  mutable Lookup lookup;
 };
 
 struct Access {

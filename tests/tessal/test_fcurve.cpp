@@ -479,3 +479,40 @@ TEST(FCurveFlags, defaultsAndKeyFlags) {
   EXPECT_EQ(c->getProperty("missing"), "");
   EXPECT_EQ(it->getProperty("missing"), "");
 }
+
+TEST(FCurveStructure, lookupStaysRightWhileKeysMoveAndCross) {
+  // Enough keys and searches that lookups go through the flat index.
+  auto c = FCurve::create("moving");
+  for (int i = 0; i < 1000; ++i) c->insertSegment(Keyframe(i, 0), Linear::create());
+  auto check = [&](const char* when) {
+    std::vector<double> xs;
+    for (auto it = std::next(c->begin()); it != c->end(); ++it) xs.push_back(it.key()->getX());
+    for (double q = -1.5; q < 1001; q += 0.25) {
+      auto ub = std::upper_bound(xs.begin(), xs.end(), q);
+      auto it = c->findSegment(q);
+      if (ub == xs.begin()) {
+        ASSERT_EQ(it, c->begin()) << when << " at " << q;
+      } else {
+        ASSERT_TRUE(it.key()) << when;
+        ASSERT_EQ(it.key()->getX(), *(ub - 1)) << when << " at " << q;
+      }
+    }
+  };
+  check("built");
+  check("warm");
+  // Moves within the neighbours, including block boundaries (every 64th).
+  for (int i : {0, 63, 64, 65, 128, 500, 999}) std::next(c->begin(), i + 1).key()->set(i + 0.4, 1);
+  check("after moves");
+  // A move across many keys reorders the curve.
+  std::next(c->begin(), 11).key()->set(700.7, 3);
+  EXPECT_TRUE(IsValidCurve(*c));
+  check("after a crossing move");
+  {
+    FCurve::Switch all;
+    std::next(c->begin(), 21).key()->set(-5, 3);
+    EXPECT_TRUE(std::isfinite(c->eval(3)));  // a broken order is still searchable
+  }
+  EXPECT_TRUE(IsValidCurve(*c));
+  EXPECT_EQ(std::next(c->begin()).key()->getX(), -5);
+  check("after a deferred repair");
+}
