@@ -215,8 +215,9 @@ bool MapCurve(FCurve& curve, double sx, double tx, double sy, double ty) {
     keys.push_back(d);
   }
   for (std::size_t i = 1; i < n; ++i) {
-    const double gap = std::fabs(keys[i].pos.x - keys[i - 1].pos.x);
-    if (!(gap >= MinSep())) return false;
+    // The same tolerance the curve itself applies, so a curve is never
+    // refused a mapping that keeps its own key gaps.
+    if (Private::TooClose(std::fabs(keys[i].pos.x - keys[i - 1].pos.x))) return false;
   }
   if (n == 0) return true;
 
@@ -284,6 +285,46 @@ bool MapCurve(FCurve& curve, double sx, double tx, double sy, double ty) {
   return true;
 }
 
+
+// The kernel over the samples with reads past either end clamped to the end
+// sample, in O(n) whatever the radius: prefix sums of y and of j y give each
+// window's inner part, and the clamped reads collapse into one weight per end.
+// Box weights are 1 over 2r + 1 reads; triangle weights r + 1 - |i| sum to
+// (r + 1)^2. Long double keeps radii up to INT_MAX exact enough.
+std::vector<double> FilterClamped(const std::vector<Sample>& samples, long double r, int filter) {
+  const std::size_t n = samples.size();
+  if (n == 0) return {};
+  std::vector<long double> sy(n + 1, 0.0L), sjy(n + 1, 0.0L);
+  for (std::size_t j = 0; j < n; ++j) {
+    sy[j + 1] = sy[j] + samples[j].y;
+    sjy[j + 1] = sjy[j] + static_cast<long double>(j) * samples[j].y;
+  }
+  const bool box = filter == BoxFilter;
+  const long double total = box ? 2 * r + 1 : (r + 1) * (r + 1);
+  const long double last = static_cast<long double>(n) - 1;
+  const long double y0 = samples.front().y, yn = samples.back().y;
+  std::vector<double> out(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const long double kk = static_cast<long double>(k);
+    const long double lo = std::max(kk - r, 0.0L), hi = std::min(kk + r, last);
+    const std::size_t a = static_cast<std::size_t>(lo), b = static_cast<std::size_t>(hi);
+    const long double below = std::max(r - kk, 0.0L);         // reads left of sample 0
+    const long double above = std::max(kk + r - last, 0.0L);  // reads right of the last
+    long double acc;
+    if (box) {
+      acc = (sy[b + 1] - sy[a]) + below * y0 + above * yn;
+    } else {
+      // Inner reads weigh r + 1 - |j - k|; the clamped ones 1 .. below (and
+      // 1 .. above), summed as triangular numbers.
+      const long double left = kk * (sy[k] - sy[a]) - (sjy[k] - sjy[a]);
+      const long double right = (sjy[b + 1] - sjy[k]) - kk * (sy[b + 1] - sy[k]);
+      acc = (r + 1) * (sy[b + 1] - sy[a]) - left - right + below * (below + 1) / 2 * y0 +
+            above * (above + 1) / 2 * yn;
+    }
+    out[k] = static_cast<double>(acc / total);
+  }
+  return out;
+}
 }  // namespace
 
 // ---------------------------------------------------------------- bake
@@ -326,24 +367,7 @@ bool SmoothCurve(FCurve& curve, double x0, double x1, double step, int radius, i
   SampleCurve(curve, xs, false, samples);
 
   const std::size_t n = samples.size();
-  const long r = radius;
-  std::vector<double> weights(2 * static_cast<std::size_t>(r) + 1);
-  double total = 0;
-  for (long i = -r; i <= r; ++i) {
-    const double w = filter == BoxFilter ? 1.0 : static_cast<double>(r + 1 - std::labs(i));
-    weights[static_cast<std::size_t>(i + r)] = w;
-    total += w;
-  }
-  std::vector<double> smooth(n);
-  const long last = static_cast<long>(n) - 1;
-  for (long k = 0; k <= last; ++k) {
-    double acc = 0;
-    for (long i = -r; i <= r; ++i) {
-      const long j = std::min(std::max(k + i, 0L), last);
-      acc += weights[static_cast<std::size_t>(i + r)] * samples[static_cast<std::size_t>(j)].y;
-    }
-    smooth[static_cast<std::size_t>(k)] = acc / total;
-  }
+  const std::vector<double> smooth = FilterClamped(samples, radius, filter);
 
   const auto bez = Bezier::create();
   FCurve::Switch hold(curve);
@@ -390,7 +414,7 @@ bool TransformCurve(FCurve& curve, const Vector2D<double>& scale, const Vector2D
   bool havePrev = false;
   for (auto it = std::next(curve.begin()); it != curve.end(); ++it) {
     const double x = it.key()->getX();
-    if (havePrev && std::fabs(scale.x) * (x - prev) < Keyframe::getMinSeparation()) return false;
+    if (havePrev && Private::TooClose(std::fabs(scale.x) * (x - prev))) return false;
     prev = x;
     havePrev = true;
   }

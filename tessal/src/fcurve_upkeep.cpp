@@ -113,8 +113,10 @@ void MarkAround(CurveData& c, Entry* e) {
 
 void RequestUpkeep(CurveData& c) {
   if (IsDeferred(c)) {
-    c.upkeepPending = true;
-    Pending().insert(&c);
+    if (!c.upkeepPending) {
+      c.upkeepPending = true;
+      Pending().insert(&c);
+    }
     return;
   }
   RunUpkeep(c);

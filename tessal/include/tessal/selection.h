@@ -21,6 +21,9 @@
 ZENTHO_TESSAL_NAMESPACE_BEGIN
 
 class Selection;
+namespace Private {
+struct SelectionAccess;
+}  // namespace Private
 
 // ---------------------------------------------------------------- HitRecord
 
@@ -162,6 +165,7 @@ class Selection {
  private:
   friend class SelectionSnapshot;
   friend struct Private::Access;
+  friend struct Private::SelectionAccess;  // the walks and bulk edits below
 
   // Selected element identities of one curve identity.
   struct CurveRecords {

@@ -1,0 +1,54 @@
+// Scope guards for fixed-function GL state and two shaded-rectangle routines.
+// Every layer that changes GL state saves it with a sentry so that layers can
+// be drawn in any order. Use only with the widget's GL context current.
+#pragma once
+
+#include <arvelle/version.h>
+
+#include <tessal/types.h>
+
+class QColor;
+
+ZENTHO_ARVELLE_NAMESPACE_BEGIN
+
+// A GL error found right after pushing state.
+class GLException : public Tessal::Exception {
+ public:
+  explicit GLException(unsigned int error) : mError(error) {}
+  ~GLException() override;
+  // The fixed text "Zentho::Tessal::GLException"; the code is in getError().
+  const char* what() const noexcept override;
+  unsigned int getError() const { return mError; }
+
+ private:
+  unsigned int mError;
+};
+
+// Pushes the attribute groups of the mask; pops them when destroyed.
+class GLAttributeSentry {
+ public:
+  // Throws GLException when the push itself raises a GL error; an error that
+  // was pending before is discarded, not blamed on the push.
+  explicit GLAttributeSentry(unsigned int mask);
+  ~GLAttributeSentry();
+  GLAttributeSentry(const GLAttributeSentry&) = delete;
+  GLAttributeSentry& operator=(const GLAttributeSentry&) = delete;
+};
+
+// Pushes the current matrix stack; pops whichever stack is current when
+// destroyed, so the owner must leave the matrix mode as it found it.
+class GLMatrixSentry {
+ public:
+  GLMatrixSentry();
+  ~GLMatrixSentry();
+  GLMatrixSentry(const GLMatrixSentry&) = delete;
+  GLMatrixSentry& operator=(const GLMatrixSentry&) = delete;
+};
+
+// A raised button face in world units: lit top and right, shaded bottom and
+// left; factor is the lighter/darker factor, bevel the side bands' width.
+void DrawBevelledRectangle(const Tessal::Rectangle<double>& rect, const QColor& color, int factor, float bevel);
+// The rectangle filled with the colour at opacity alpha (0 to 1).
+void DrawTransparentRectangle(const Tessal::Rectangle<double>& rect, const QColor& color, float alpha);
+
+ZENTHO_ARVELLE_NAMESPACE_END

@@ -1,0 +1,139 @@
+// The embeddable graph editor: an OpenGL surface that owns the curves, the
+// selection, the view and the layer tree, paints by handing the viewport to
+// the root layer, routes every input event down the tree and pushes the undo
+// commands that layers produce, bracketed by actionBegin/actionEnd.
+#pragma once
+
+#include <arvelle/snapsettings.h>
+#include <arvelle/version.h>
+
+#include <tessal/container.h>
+#include <tessal/fcurve.h>
+#include <tessal/selection.h>
+
+#include <QFont>
+#include <QMenu>
+#include <QOpenGLWidget>
+#include <QString>
+
+#include <memory>
+
+class QColor;
+class QUndoCommand;
+
+namespace Zentho {
+namespace Arvelle {
+inline namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS {
+
+class DomainSlider;
+class GraphViewColors;
+class LayerManager;
+class UndoStack;
+class Viewport;
+
+class GraphWidget : public QOpenGLWidget {
+  Q_OBJECT
+
+ public:
+  // Brackets one user action: actionBegin(text) now, actionEnd() when
+  // destroyed, also during unwinding.
+  class ActionNotifier {
+   public:
+    ActionNotifier(GraphWidget* widget, const QString& text);
+    ~ActionNotifier();
+    ActionNotifier(const ActionNotifier&) = delete;
+    ActionNotifier& operator=(const ActionNotifier&) = delete;
+
+   private:
+    GraphWidget* mWidget;  // not owned
+  };
+
+  explicit GraphWidget(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+  ~GraphWidget() override;
+
+  // The host fills the container; the widget shows what it holds.
+  std::shared_ptr<Tessal::FCurveContainer> getCurves() { return mCurves; }
+  std::shared_ptr<const Tessal::FCurveContainer> getCurves() const { return mCurves; }
+  std::shared_ptr<Tessal::Selection> getSelection() { return mSelection; }
+  std::shared_ptr<const Tessal::Selection> getSelection() const { return mSelection; }
+  std::shared_ptr<Viewport> getViewport() { return mViewport; }
+  std::shared_ptr<const Viewport> getViewport() const { return mViewport; }
+  // Empty until the colour table joins the widget.
+  std::shared_ptr<GraphViewColors> getColors() { return mColors; }
+  std::shared_ptr<const GraphViewColors> getColors() const { return mColors; }
+  std::shared_ptr<DomainSlider> getDomainSlider() { return mDomainSlider; }
+  std::shared_ptr<const DomainSlider> getDomainSlider() const { return mDomainSlider; }
+  std::shared_ptr<UndoStack> getUndoStack() { return mUndoStack; }
+  std::shared_ptr<const UndoStack> getUndoStack() const { return mUndoStack; }
+  // Hosts may push their own layers into the user layers.
+  std::shared_ptr<LayerManager> getUserLayers() { return mUserLayers; }
+  std::shared_ptr<LayerManager> getRootLayer() { return mRootLayer; }
+  // The font of every text the widget draws.
+  QFont& getFont() { return mFont; }
+  const QFont& getFont() const { return mFont; }
+
+  Tessal::HitRecordIterator beginSelected() const;
+  Tessal::HitRecordIterator endSelected() const;
+
+  // The process-wide snap settings that every layer reads.
+  SnapSettings getSnapSettings() const;
+  // Stores and emits snapSettingsChanged() only when the value differs.
+  void setSnapSettings(SnapSettings settings);
+
+  // Offers the event to the root layer; marks it accepted when a layer took
+  // it and returns whether one did.
+  bool delegateEventToLayerManager(QEvent* event);
+
+ signals:
+  void actionBegin(const QString& iText);
+  void actionEnd();
+  void snapSettingsChanged();
+
+ public slots:
+  // Text at widget pixel (x, y), y downwards, baseline starting there.
+  virtual void drawText(int x, int y, const QString& iText, const QColor& textColor);
+  virtual void needRedraw();
+  // Takes ownership of the command; pushing runs its redo.
+  virtual void pushUndoStack(QUndoCommand* iCmd);
+
+ protected:
+  void init();
+
+  void initializeGL() override;
+  void resizeGL(int w, int h) override;
+  void paintGL() override;
+
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void enterEvent(QEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  void emitActionBegin(const QString& text) { emit actionBegin(text); }
+  void emitActionEnd() { emit actionEnd(); }
+  // Renders at once when a handler asked for it, then clears the request.
+  void applyRepaintNow();
+
+  std::shared_ptr<Tessal::FCurveContainer> mCurves;
+  std::shared_ptr<Tessal::Selection> mSelection;
+  std::shared_ptr<Viewport> mViewport;
+  std::shared_ptr<GraphViewColors> mColors;
+  std::shared_ptr<LayerManager> mRootLayer;
+  std::shared_ptr<LayerManager> mUserLayers;
+  std::shared_ptr<DomainSlider> mDomainSlider;
+  QFont mFont;
+  QMenu mContextMenu;
+  std::shared_ptr<Tessal::FCurve> mCopyBuffer;
+  std::shared_ptr<UndoStack> mUndoStack;
+  bool mRepaintNow = false;
+};
+
+}  // namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS
+}  // namespace Arvelle
+}  // namespace Zentho

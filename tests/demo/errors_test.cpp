@@ -1,0 +1,194 @@
+// Bad scene files: one message naming the file and the fault, and the
+// scene given to the loader left exactly as it was.
+#include "scene_helpers.h"
+#include "scenefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using ArvelleDemo::Scene;
+using ArvelleDemo::SceneFile;
+using namespace DemoTest;
+
+namespace {
+
+// A valid file; each case below replaces one piece of it.
+const char* const cBase = R"({"format": "arvelle-scene", "version": 1, "curves": [
+  {"name": "first", "keys": [{"x": 0, "y": 0}, {"x": 1, "y": 1}]},
+  {"name": "second", "visible": true, "properties": {"node": "ball"},
+   "leading": {"interpolator": "constant()"},
+   "keys": [{"x": 0, "y": 0, "in": {"x": -1, "y": 0, "type": "fixed"}, "segment": {"interpolator": "linear()"}},
+            {"x": 5, "y": 2, "breakdown": false}]}]})";
+
+struct BadCase {
+  const char* label;
+  const char* find;     // piece of cBase to replace ("" for the whole text)
+  const char* replace;
+  const char* where;    // expected location in the message
+  const char* what;     // expected description
+};
+
+const BadCase cCases[] = {
+    {"empty file", "", "", "", "the file is empty"},
+    {"blank file", "", " \n\t ", "", "the file is empty"},
+    {"truncated", "]}]})", "]}]", "line 6", "not valid JSON"},
+    {"trailing comma", "\"y\": 2, ", "\"y\": 2,, ", "line 6, column", "not valid JSON"},
+    {"overflowing number", "\"y\": 2,", "\"y\": 1e400,", "line 6", "not valid JSON"},
+    {"top is an array", "", "[1, 2]", "", "expected an object at the top, found an array"},
+    {"unknown format", "arvelle-scene", "other-scene", "format", "expected \"arvelle-scene\""},
+    {"missing format", "\"format\": \"arvelle-scene\", ", "", "", "missing member \"format\""},
+    {"future version", "\"version\": 1", "\"version\": 2", "version", "version 2 is not supported"},
+    {"version as text", "\"version\": 1", "\"version\": \"1\"", "version", "expected a number, found a string"},
+    {"unknown top member", "\"version\": 1,", "\"version\": 1, \"extra\": 0,", "", "unknown member \"extra\""},
+    {"curves not an array", "\"curves\": [", "\"curves\": {\"a\": [", "curves", "expected an array, found an object"},
+    {"curve not an object", "{\"name\": \"first\"", "7, {\"name\": \"first\"", "curves[0]", "expected an object, found a number"},
+    {"name missing", "\"name\": \"second\", ", "", "curves[1]", "missing member \"name\""},
+    {"name a number", "\"name\": \"second\"", "\"name\": 2", "curves[1].name", "expected a string, found a number"},
+    {"flag as text", "\"visible\": true", "\"visible\": \"yes\"", "curves[1].visible", "expected true or false, found a string"},
+    {"misspelt member", "\"breakdown\": false", "\"breakdwon\": false", "curves[1].keys[1]", "unknown member \"breakdwon\""},
+    {"keys not an array", "\"keys\": [{\"x\": 0, \"y\": 0}, {\"x\": 1, \"y\": 1}]", "\"keys\": 3", "curves[0].keys", "expected an array"},
+    {"key x missing", "{\"x\": 5, \"y\": 2", "{\"y\": 2", "curves[1].keys[1]", "missing member \"x\""},
+    {"key y is text", "\"y\": 2,", "\"y\": \"2\",", "curves[1].keys[1].y", "expected a number, found a string"},
+    {"key y null (how infinity is written)", "\"y\": 2,", "\"y\": null,", "curves[1].keys[1].y", "found null"},
+    {"keys out of order", "{\"x\": 5, \"y\": 2", "{\"x\": -5, \"y\": 2", "curves[1].keys[1].x", "keys out of order"},
+    {"keys at the same x", "{\"x\": 5, \"y\": 2", "{\"x\": 0, \"y\": 2", "curves[1].keys[1].x", "repeats the previous key's x"},
+    {"keys too close", "{\"x\": 5, \"y\": 2", "{\"x\": 0.005, \"y\": 2", "curves[1].keys[1].x", "closer than 0.01"},
+    {"unknown interpolator", "\"linear()\"", "\"lineer()\"", "curves[1].keys[0].segment.interpolator", "unknown interpolator \"lineer()\""},
+    {"unknown leading interpolator", "\"constant()\"", "\"step()\"", "curves[1].leading.interpolator", "unknown interpolator"},
+    {"interpolator not text", "\"linear()\"", "1", "curves[1].keys[0].segment.interpolator", "expected a string"},
+    {"unknown tangent type", "\"fixed\"", "\"fixd\"", "curves[1].keys[0].in.type", "unknown tangent type \"fixd\""},
+    {"tangent code too big", "\"fixed\"", "256", "curves[1].keys[0].in.type", "not a whole number from 0 to 255"},
+    {"tangent code fraction", "\"fixed\"", "1.5", "curves[1].keys[0].in.type", "not a whole number"},
+    {"handle with x only", "\"x\": -1, \"y\": 0, ", "\"x\": -1, ", "curves[1].keys[0].in", "both \"x\" and \"y\""},
+    {"handle not an object", "\"in\": {\"x\": -1, \"y\": 0, \"type\": \"fixed\"}", "\"in\": [1]", "curves[1].keys[0].in", "expected an object, found an array"},
+    {"property not text", "\"node\": \"ball\"", "\"node\": 1", "curves[1].properties.node", "expected a string, found a number"},
+    {"property without a name", "\"node\": \"ball\"", "\"\": \"ball\"", "curves[1].properties", "a property name is empty"},
+};
+
+QByteArray Apply(const BadCase& c) {
+  if (!*c.find) return QByteArray(c.replace);
+  QByteArray json(cBase);
+  const int at = json.indexOf(c.find);
+  EXPECT_GE(at, 0) << c.label << ": the case's text is not in the base file";
+  return json.replace(at, int(std::strlen(c.find)), c.replace);
+}
+
+// A scene the failed loads must leave as it is.
+Scene Sentinel() {
+  Scene s;
+  auto c = T::FCurve::create("kept");
+  c->insertSegment(T::Keyframe(1, 2), nullptr);
+  s.curves.push_back(c);
+  s.propertyNames = {"kept"};
+  return s;
+}
+
+void ExpectUntouched(const Scene& s, const Scene& sentinel) {
+  ASSERT_EQ(s.curves.size(), 1u);
+  EXPECT_EQ(s.curves[0], sentinel.curves[0]);
+  EXPECT_EQ(s.curves[0]->numKeys(), 1u);
+  EXPECT_EQ(s.propertyNames, sentinel.propertyNames);
+}
+
+}  // namespace
+
+TEST(SceneErrors, TheBaseFileIsValid) {
+  Scene s;
+  QString error;
+  ASSERT_TRUE(SceneFile::fromJson(cBase, QStringLiteral("base.json"), s, error)) << error.toStdString();
+  EXPECT_EQ(s.curves.size(), 2u);
+}
+
+TEST(SceneErrors, EachFaultGivesOneMessageAndLoadsNothing) {
+  for (const BadCase& c : cCases) {
+    SCOPED_TRACE(c.label);
+    const Scene sentinel = Sentinel();
+    Scene s = sentinel;
+    QString error;
+    EXPECT_FALSE(SceneFile::fromJson(Apply(c), QStringLiteral("/some/dir/bad.json"), s, error));
+    const std::string e = error.toStdString();
+    EXPECT_EQ(e.rfind("/some/dir/bad.json: ", 0), 0u) << e;
+    EXPECT_NE(e.find(c.where), std::string::npos) << e;
+    EXPECT_NE(e.find(c.what), std::string::npos) << e;
+    EXPECT_EQ(e.find('\n'), std::string::npos) << e;
+    ExpectUntouched(s, sentinel);
+  }
+}
+
+TEST(SceneErrors, FaultInALaterCurveKeepsTheEarlierOnesOut) {
+  // The first curve is fine; the second has an unknown interpolator in its
+  // last key. Nothing of either may reach the scene.
+  QByteArray json(cBase);
+  json.replace("\"breakdown\": false", "\"segment\": {\"interpolator\": \"nope()\"}");
+  const Scene sentinel = Sentinel();
+  Scene s = sentinel;
+  QString error;
+  EXPECT_FALSE(SceneFile::fromJson(json, QStringLiteral("x.json"), s, error));
+  EXPECT_NE(error.indexOf(QStringLiteral("curves[1].keys[1].segment.interpolator")), -1) << error.toStdString();
+  ExpectUntouched(s, sentinel);
+}
+
+TEST(SceneErrors, ParseErrorsGiveLineAndColumn) {
+  Scene s;
+  QString error;
+  EXPECT_FALSE(SceneFile::fromJson("{\n  \"format\": \"arvelle-scene\",\n  \"version\": 1 1\n}", QStringLiteral("f"),
+                                   s, error));
+  EXPECT_TRUE(error.startsWith(QStringLiteral("f: line 3, column "))) << error.toStdString();
+}
+
+TEST(SceneFileErrors, MissingDirectoryAndDeviceAreRefused) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const struct {
+    QString path;
+    const char* what;
+  } cases[] = {
+      {dir.filePath(QStringLiteral("missing.json")), "no such file"},
+      {dir.path(), "not a regular file"},
+      {QStringLiteral("/dev/zero"), "not a regular file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path.toStdString());
+    const Scene sentinel = Sentinel();
+    Scene s = sentinel;
+    QString error;
+    EXPECT_FALSE(SceneFile::read(c.path, s, error));
+    EXPECT_TRUE(error.startsWith(c.path + QStringLiteral(": "))) << error.toStdString();
+    EXPECT_NE(error.indexOf(QLatin1String(c.what)), -1) << error.toStdString();
+    ExpectUntouched(s, sentinel);
+  }
+}
+
+TEST(SceneFileErrors, UnreadableFile) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("locked.json"));
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(cBase);
+  f.close();
+  ASSERT_TRUE(f.setPermissions(QFileDevice::WriteOwner));
+  Scene s;
+  QString error;
+  EXPECT_FALSE(SceneFile::read(path, s, error));
+  EXPECT_TRUE(error.startsWith(path + QStringLiteral(": cannot be read"))) << error.toStdString();
+}
+
+TEST(SceneFileErrors, WriteFailureNamesTheFileAndKeepsWhatWasThere) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QString error;
+  const QString nowhere = dir.filePath(QStringLiteral("no/such/dir/out.json"));
+  EXPECT_FALSE(SceneFile::write(nowhere, Sentinel(), error));
+  EXPECT_TRUE(error.startsWith(nowhere + QStringLiteral(": cannot be written"))) << error.toStdString();
+  // A directory in the way is not replaced by a file.
+  const QString busy = dir.filePath(QStringLiteral("busy.json"));
+  ASSERT_TRUE(QDir().mkpath(busy));
+  EXPECT_FALSE(SceneFile::write(busy, Sentinel(), error));
+  EXPECT_TRUE(QFileInfo(busy).isDir());
+}
