@@ -6,6 +6,7 @@
 #include <arvelle/snapsettings.h>
 #include <arvelle/layer.h>
 #include <arvelle/glhelpers.h>
+#include <arvelle/graphviewcolors.h>
 #include <arvelle/domainslider.h>
 #include <arvelle/undostack.h>
 #include <arvelle/graphwidget.h>

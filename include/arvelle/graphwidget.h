@@ -58,7 +58,6 @@ class GraphWidget : public QOpenGLWidget {
   std::shared_ptr<const Tessal::Selection> getSelection() const { return mSelection; }
   std::shared_ptr<Viewport> getViewport() { return mViewport; }
   std::shared_ptr<const Viewport> getViewport() const { return mViewport; }
-  // Empty until the colour table joins the widget.
   std::shared_ptr<GraphViewColors> getColors() { return mColors; }
   std::shared_ptr<const GraphViewColors> getColors() const { return mColors; }
   std::shared_ptr<DomainSlider> getDomainSlider() { return mDomainSlider; }

@@ -2,6 +2,7 @@
 
 #include <arvelle/domainslider.h>
 #include <arvelle/glhelpers.h>
+#include <arvelle/graphviewcolors.h>
 #include <arvelle/layer.h>
 #include <arvelle/undostack.h>
 #include <arvelle/viewport.h>
@@ -40,7 +41,7 @@ void GraphWidget::init() {
   mCurves = std::make_shared<Tessal::FCurveContainer>();
   mSelection = std::make_shared<Tessal::Selection>(mCurves);
   mViewport = std::make_shared<Viewport>();
-  // The colour table is created here, between the viewport and the root.
+  mColors = std::make_shared<GraphViewColors>();
   mRootLayer = std::make_shared<LayerManager>("Root Layer");
   mDomainSlider = std::make_shared<DomainSlider>();
   mUserLayers = std::make_shared<LayerManager>();
