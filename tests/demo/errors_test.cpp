@@ -11,6 +11,8 @@
 
 #include <unistd.h>
 
+#include <cstring>
+
 using ArvelleDemo::Scene;
 using ArvelleDemo::SceneFile;
 using namespace DemoTest;
@@ -18,12 +20,12 @@ using namespace DemoTest;
 namespace {
 
 // A valid file; each case below replaces one piece of it.
-const char* const cBase = R"({"format": "arvelle-scene", "version": 1, "curves": [
+const char* const cBase = R"json({"format": "arvelle-scene", "version": 1, "curves": [
   {"name": "first", "keys": [{"x": 0, "y": 0}, {"x": 1, "y": 1}]},
   {"name": "second", "visible": true, "properties": {"node": "ball"},
    "leading": {"interpolator": "constant()"},
    "keys": [{"x": 0, "y": 0, "in": {"x": -1, "y": 0, "type": "fixed"}, "segment": {"interpolator": "linear()"}},
-            {"x": 5, "y": 2, "breakdown": false}]}]})";
+            {"x": 5, "y": 2, "breakdown": false}]}]})json";
 
 struct BadCase {
   const char* label;
@@ -36,7 +38,7 @@ struct BadCase {
 const BadCase cCases[] = {
     {"empty file", "", "", "", "the file is empty"},
     {"blank file", "", " \n\t ", "", "the file is empty"},
-    {"truncated", "]}]})", "]}]", "line 6", "not valid JSON"},
+    {"truncated", "]}]}", "]}]", "line 6", "not valid JSON"},
     {"trailing comma", "\"y\": 2, ", "\"y\": 2,, ", "line 6, column", "not valid JSON"},
     {"overflowing number", "\"y\": 2,", "\"y\": 1e400,", "line 6", "not valid JSON"},
     {"top is an array", "", "[1, 2]", "", "expected an object at the top, found an array"},
@@ -45,7 +47,7 @@ const BadCase cCases[] = {
     {"future version", "\"version\": 1", "\"version\": 2", "version", "version 2 is not supported"},
     {"version as text", "\"version\": 1", "\"version\": \"1\"", "version", "expected a number, found a string"},
     {"unknown top member", "\"version\": 1,", "\"version\": 1, \"extra\": 0,", "", "unknown member \"extra\""},
-    {"curves not an array", "\"curves\": [", "\"curves\": {\"a\": [", "curves", "expected an array, found an object"},
+    {"curves not an array", "", "{\"format\": \"arvelle-scene\", \"version\": 1, \"curves\": {}}", "curves", "expected an array, found an object"},
     {"curve not an object", "{\"name\": \"first\"", "7, {\"name\": \"first\"", "curves[0]", "expected an object, found a number"},
     {"name missing", "\"name\": \"second\", ", "", "curves[1]", "missing member \"name\""},
     {"name a number", "\"name\": \"second\"", "\"name\": 2", "curves[1].name", "expected a string, found a number"},
