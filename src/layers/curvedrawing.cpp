@@ -23,15 +23,13 @@ constexpr double cBreakdownScale = 1.414;
 constexpr double cArrowHalfWidth = 2.9;
 constexpr double cArrowLength = 5.0;
 
-bool Finite(const Vector2D<double>& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+constexpr float cHandleLineAlpha = 0.5f;
 
-void SetColor(const QColor& c, float alpha) {
-  glColor4f(static_cast<GLfloat>(c.redF()), static_cast<GLfloat>(c.greenF()), static_cast<GLfloat>(c.blueF()), alpha);
-}
+bool Finite(const Vector2D<double>& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
 }  // namespace
 
-CurveDrawer::CurveDrawer(const PixelMap& map) : mMap(map) {
+CurveDrawer::CurveDrawer(const PixelMap& map) : mMap(map), mMode(GL_LINES) {
   const double gx = cGuardViews * map.worldWidth, gy = cGuardViews * map.worldHeight;
   mGuardX0 = map.worldX - gx;
   mGuardX1 = map.worldX + map.worldWidth + gx;
@@ -39,9 +37,32 @@ CurveDrawer::CurveDrawer(const PixelMap& map) : mMap(map) {
   mGuardY1 = map.worldY + map.worldHeight + gy;
 }
 
+CurveDrawer::~CurveDrawer() { flush(); }
+
 bool CurveDrawer::nearWindow(const Vector2D<double>& p, double margin) const {
   return p.x >= mMap.winX - margin && p.x <= mMap.winX + mMap.winWidth + margin && p.y >= mMap.winY - margin &&
          p.y <= mMap.winBottom + margin;
+}
+
+void CurveDrawer::flush() {
+  if (mOpen) glEnd();
+  mOpen = false;
+}
+
+void CurveDrawer::primitive(unsigned int mode) {
+  if (mOpen && mMode == mode) return;
+  flush();
+  glBegin(mode);
+  mMode = mode;
+  mOpen = true;
+}
+
+void CurveDrawer::color(const QColor& c, float alpha) {
+  const float rgba[4] = {static_cast<float>(c.redF()), static_cast<float>(c.greenF()),
+                         static_cast<float>(c.blueF()), alpha};
+  if (std::equal(rgba, rgba + 4, mColor)) return;
+  std::copy(rgba, rgba + 4, mColor);
+  glColor4f(rgba[0], rgba[1], rgba[2], rgba[3]);
 }
 
 void CurveDrawer::vertex(const Vector2D<double>& w) {
@@ -49,10 +70,13 @@ void CurveDrawer::vertex(const Vector2D<double>& w) {
   ++mVertices;
 }
 
-void CurveDrawer::vertexPixel(const Vector2D<double>& p) { vertex(mMap.toWorld(p)); }
-
-// Liang-Barsky against the guard band; draws what is left as its own strip.
-void CurveDrawer::clippedLine(Vector2D<double> a, Vector2D<double> b) {
+// Liang-Barsky against the guard band.
+void CurveDrawer::line(const Vector2D<double>& a, const Vector2D<double>& b) {
+  if (inGuard(a) && inGuard(b)) {
+    vertex(a);
+    vertex(b);
+    return;
+  }
   const Vector2D<double> d = b - a;
   double t0 = 0.0, t1 = 1.0;
   const double p[4] = {-d.x, d.x, -d.y, d.y};
@@ -72,92 +96,79 @@ void CurveDrawer::clippedLine(Vector2D<double> a, Vector2D<double> b) {
   }
   const Vector2D<double> c0 = a + d * t0, c1 = a + d * t1;
   if (!Finite(c0) || !Finite(c1)) return;
-  glBegin(GL_LINE_STRIP);
   vertex(c0);
   vertex(c1);
-  glEnd();
 }
 
-void CurveDrawer::polyline(const Vector2D<double>* points, std::size_t n, const QColor& color) {
+void CurveDrawer::polyline(const Vector2D<double>* points, std::size_t n, const QColor& c) {
   if (n < 2) return;
-  glLineWidth(1.0f);
-  SetColor(color, 1.0f);
-  bool open = false;
-  bool havePrev = false;
-  Vector2D<double> prev;
-  for (std::size_t i = 0; i < n; ++i) {
-    const Vector2D<double>& p = points[i];
-    if (!Finite(p)) {
-      // A gap: the curve is not drawn across it.
-      if (open) glEnd();
-      open = false;
-      havePrev = false;
-      continue;
-    }
-    if (havePrev) {
-      if (inGuard(prev) && inGuard(p)) {
-        if (!open) {
-          glBegin(GL_LINE_STRIP);
-          vertex(prev);
-          open = true;
-        }
-        vertex(p);
-      } else {
-        if (open) glEnd();
-        open = false;
-        clippedLine(prev, p);
-      }
-    }
-    prev = p;
-    havePrev = true;
+  primitive(GL_LINES);
+  color(c, 1.0f);
+  for (std::size_t i = 1; i < n; ++i) {
+    // A non-finite sample leaves a gap: nothing is drawn across it.
+    if (Finite(points[i - 1]) && Finite(points[i])) line(points[i - 1], points[i]);
   }
-  if (open) glEnd();
 }
 
-void CurveDrawer::keyMarker(const Vector2D<double>& key, bool breakdown, bool filled, const QColor& color) {
+void CurveDrawer::keyMarker(const Vector2D<double>& key, bool breakdown, bool filled, const QColor& c) {
   if (!Finite(key) || !inGuard(key)) return;
   const double scale = breakdown ? cBreakdownScale : 1.0;
   const double hx = cMarkerHalf * scale * mMap.upx, hy = cMarkerHalf * scale * mMap.upy;
-  glLineWidth(1.0f);
-  SetColor(color, 1.0f);
-  glBegin(filled ? GL_POLYGON : GL_LINE_LOOP);
+  Vector2D<double> v[4];
   if (breakdown) {
-    vertex({key.x - hx, key.y});
-    vertex({key.x, key.y - hy});
-    vertex({key.x + hx, key.y});
-    vertex({key.x, key.y + hy});
+    // Left, bottom, right, top.
+    v[0] = {key.x - hx, key.y};
+    v[1] = {key.x, key.y - hy};
+    v[2] = {key.x + hx, key.y};
+    v[3] = {key.x, key.y + hy};
   } else {
-    vertex({key.x - hx, key.y - hy});
-    vertex({key.x + hx, key.y - hy});
-    vertex({key.x + hx, key.y + hy});
-    vertex({key.x - hx, key.y + hy});
+    v[0] = {key.x - hx, key.y - hy};
+    v[1] = {key.x + hx, key.y - hy};
+    v[2] = {key.x + hx, key.y + hy};
+    v[3] = {key.x - hx, key.y + hy};
   }
-  glEnd();
+  if (filled) {
+    primitive(GL_TRIANGLES);
+    color(c, 1.0f);
+    for (int i : {0, 1, 2, 0, 2, 3}) vertex(v[i]);
+  } else {
+    primitive(GL_LINES);
+    color(c, 1.0f);
+    for (int i = 0; i < 4; ++i) {
+      vertex(v[i]);
+      vertex(v[(i + 1) % 4]);
+    }
+  }
 }
 
-void CurveDrawer::handle(const HandlePixels& h, bool filled, const QColor& color) {
+void CurveDrawer::handleLine(const HandlePixels& h, const QColor& c) {
   const Vector2D<double> k = mMap.toWorld(h.key), e = mMap.toWorld(h.end);
   if (!Finite(k) || !Finite(e)) return;
-  glLineWidth(1.0f);
-  SetColor(color, 0.5f);
-  if (inGuard(k) && inGuard(e)) {
-    glBegin(GL_LINE_STRIP);
-    vertex(k);
-    vertex(e);
-    glEnd();
-  } else {
-    clippedLine(k, e);
-  }
+  primitive(GL_LINES);
+  color(c, cHandleLineAlpha);
+  line(k, e);
+}
 
-  // The arrowhead only exists near its end; an end far away is off screen.
-  if (!inGuard(e)) return;
+void CurveDrawer::arrowhead(const HandlePixels& h, bool filled, const QColor& c) {
   const Vector2D<double> side(h.dir.y * cArrowHalfWidth, -h.dir.x * cArrowHalfWidth);
-  SetColor(color, 1.0f);
-  glBegin(filled ? GL_POLYGON : GL_LINE_LOOP);
-  vertexPixel(h.end + side);
-  vertexPixel(h.end - side);
-  vertexPixel(h.end + h.dir * cArrowLength);
-  glEnd();
+  const Vector2D<double> v[3] = {mMap.toWorld(h.end + side), mMap.toWorld(h.end - side),
+                                 mMap.toWorld(h.end + h.dir * cArrowLength)};
+  // An end far outside the view has its head off screen too.
+  for (const auto& p : v) {
+    if (!Finite(p) || !inGuard(p)) return;
+  }
+  if (filled) {
+    primitive(GL_TRIANGLES);
+    color(c, 1.0f);
+    for (const auto& p : v) vertex(p);
+  } else {
+    primitive(GL_LINES);
+    color(c, 1.0f);
+    for (int i = 0; i < 3; ++i) {
+      vertex(v[i]);
+      vertex(v[(i + 1) % 3]);
+    }
+  }
 }
 
 ZENTHO_ARVELLE_NAMESPACE_END

@@ -47,11 +47,17 @@ SegmentRange FindSegmentRange(const Tessal::FCurve& curve, double left, double r
 
 std::size_t SampleVisible(const Tessal::Segment& segment, const PixelMap& map, SampleKind kind,
                           std::vector<Vector2D<double>>& out) {
+  return SampleVisible(segment, segment.getLeftKey().get(), segment.getRightKey().get(), map, kind, out);
+}
+
+std::size_t SampleVisible(const Tessal::Segment& segment, const Tessal::Keyframe* leftKey,
+                          const Tessal::Keyframe* rightKey, const PixelMap& map, SampleKind kind,
+                          std::vector<Vector2D<double>>& out) {
   if (!map.valid) return 0;
   const double left = map.worldX, right = map.worldX + map.worldWidth;
   double x0 = left, x1 = right;
-  if (segment.hasLeftKey()) x0 = std::max(left, segment.getLeftKey()->getX());
-  if (segment.hasRightKey()) x1 = std::min(right, segment.getRightKey()->getX());
+  if (leftKey) x0 = std::max(left, leftKey->getX());
+  if (rightKey) x1 = std::min(right, rightKey->getX());
   // Also refuses NaN ends: no comparison with NaN holds.
   if (!(x0 < right) || !(x1 > left) || !(x1 >= x0)) return 0;
 

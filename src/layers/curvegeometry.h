@@ -56,6 +56,27 @@ enum class SampleKind { Value, FirstDerivative, SecondDerivative };
 // number of samples written to out (resized as needed).
 std::size_t SampleVisible(const Tessal::Segment& segment, const PixelMap& map, SampleKind kind,
                           std::vector<Tessal::Vector2D<double>>& out);
+// The same with the segment's keys (null when absent) already at hand.
+std::size_t SampleVisible(const Tessal::Segment& segment, const Tessal::Keyframe* left, const Tessal::Keyframe* right,
+                          const PixelMap& map, SampleKind kind, std::vector<Tessal::Vector2D<double>>& out);
+
+// Calls f(segment, left key, right key) for the entries from first to last
+// inclusive, until f returns true; keys are null where the segment has none.
+// Returns whether f stopped the walk.
+template <class F>
+bool ForEachEntry(Tessal::FCurve::ConstProjection first, Tessal::FCurve::ConstProjection last,
+                  Tessal::FCurve::ConstProjection end, F f) {
+  if (first == end) return false;
+  for (auto it = first;;) {
+    auto next = it;
+    ++next;
+    if (f(*it.operator->(), static_cast<const Tessal::Keyframe*>(it.key()),
+          next == end ? nullptr : static_cast<const Tessal::Keyframe*>(next.key())))
+      return true;
+    if (it == last || next == end) return false;
+    it = next;
+  }
+}
 
 // The handle offset, with a zero-length handle replaced by a tiny one
 // pointing away from its key so that it still has a direction.

@@ -60,6 +60,8 @@ void SetUpSmoothing() {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glLineWidth(1.5f);
+  // Every primitive of the curve drawing is one pixel wide.
+  glLineWidth(1.0f);
 }
 
 // A colour override of one curve, read once per draw.
@@ -118,8 +120,8 @@ class CurvePainter {
     const QColor& lockedColor = color(ColorRole::Locked);
     const QColor& exteriorColor = locked ? lockedColor : Pick(exterior, color(ColorRole::UnselectedExterior));
     const QColor& interiorColor = locked ? lockedColor : Pick(interior, color(ColorRole::UnselectedInterior));
-    forVisibleSegments(curve, [&](const Segment& segment) {
-      segmentStrip(segment, segment.isExterior() ? exteriorColor : interiorColor);
+    forVisibleSegments(curve, [&](const Segment& segment, const Keyframe* left, const Keyframe* right) {
+      segmentStrip(segment, left, right, left && right ? interiorColor : exteriorColor);
     });
   }
 
@@ -135,10 +137,14 @@ class CurvePainter {
     const QColor& c = color(ColorRole::Highlight);
     switch (mHighlight.type) {
       case HitRecord::Curve:
-        forVisibleSegments(*mHighlight.curve, [&](const Segment& segment) { segmentStrip(segment, c); });
+        forVisibleSegments(*mHighlight.curve, [&](const Segment& segment, const Keyframe* left,
+                                                  const Keyframe* right) { segmentStrip(segment, left, right, c); });
         break;
       case HitRecord::SegmentRecord:
-        if (mHighlight.segment) segmentStrip(*mHighlight.segment, c);
+        if (mHighlight.segment) {
+          const Segment& s = *mHighlight.segment;
+          segmentStrip(s, s.getLeftKey().get(), s.getRightKey().get(), c);
+        }
         break;
       case HitRecord::KeyframeRecord:
         if (mHighlight.key) marker(*mHighlight.key, mSelection.isSelected(*mHighlight.key), c);
@@ -148,8 +154,10 @@ class CurvePainter {
         if (mHighlight.tangent) {
           const auto key = mHighlight.tangent->getOwningKeyframe();
           HandlePixels h;
-          if (key && ComputeHandle(*key, *mHighlight.tangent, mMap, true, h))
-            mDrawer.handle(h, mSelection.isSelected(*mHighlight.tangent), c);
+          if (key && ComputeHandle(*key, *mHighlight.tangent, mMap, true, h)) {
+            mDrawer.handleLine(h, c);
+            mDrawer.arrowhead(h, mSelection.isSelected(*mHighlight.tangent), c);
+          }
         }
         break;
       default: break;
@@ -157,8 +165,8 @@ class CurvePainter {
   }
 
   void derivative(const FCurve& curve, SampleKind kind, const QColor& c) {
-    forVisibleSegments(curve, [&](const Segment& segment) {
-      const std::size_t n = SampleVisible(segment, mMap, kind, mSamples);
+    forVisibleSegments(curve, [&](const Segment& segment, const Keyframe* left, const Keyframe* right) {
+      const std::size_t n = SampleVisible(segment, left, right, mMap, kind, mSamples);
       mDrawer.polyline(mSamples.data(), n, c);
     });
   }
@@ -168,17 +176,19 @@ class CurvePainter {
  private:
   const QColor& color(int role) const { return mColors.getColor(role); }
 
+  // f(segment, left key, right key), keys null where absent.
   template <class F>
   void forVisibleSegments(const FCurve& curve, F f) {
     const SegmentRange range = FindSegmentRange(curve, mMap.worldX, mMap.worldX + mMap.worldWidth);
-    for (auto it = range.first;; ++it) {
-      f(*it.operator->());
-      if (it == range.last) break;
-    }
+    ForEachEntry(range.first, range.last, curve.end(),
+                 [&](const Segment& segment, const Keyframe* left, const Keyframe* right) {
+                   f(segment, left, right);
+                   return false;
+                 });
   }
 
-  void segmentStrip(const Segment& segment, const QColor& c) {
-    const std::size_t n = SampleVisible(segment, mMap, SampleKind::Value, mSamples);
+  void segmentStrip(const Segment& segment, const Keyframe* left, const Keyframe* right, const QColor& c) {
+    const std::size_t n = SampleVisible(segment, left, right, mMap, SampleKind::Value, mSamples);
     mDrawer.polyline(mSamples.data(), n, c);
   }
 
@@ -204,17 +214,16 @@ class CurvePainter {
       exteriorColor = &Pick(exterior, color(ColorRole::SelectedCurveExterior));
       interiorColor = &Pick(interior, color(ColorRole::SelectedCurveInterior));
     }
-    forVisibleSegments(curve, [&](const Segment& segment) {
+    forVisibleSegments(curve, [&](const Segment& segment, const Keyframe* left, const Keyframe* right) {
       if (mHighlight.type == HitRecord::SegmentRecord && mHighlight.segment == &segment) return;
       if (mSelection.isSelected(segment) != s) return;
-      segmentStrip(segment, segment.isExterior() ? *exteriorColor : *interiorColor);
+      segmentStrip(segment, left, right, left && right ? *interiorColor : *exteriorColor);
     });
 
     // Keyframes: the left key of every visible segment.
-    forVisibleSegments(curve, [&](const Segment& segment) {
-      if (!segment.hasLeftKey()) return;
-      const auto key = segment.getLeftKey();
-      if (mHighlight.type == HitRecord::KeyframeRecord && mHighlight.key == key.get()) return;
+    forVisibleSegments(curve, [&](const Segment&, const Keyframe* key, const Keyframe*) {
+      if (!key) return;
+      if (mHighlight.type == HitRecord::KeyframeRecord && mHighlight.key == key) return;
       if (mSelection.isSelected(*key) != s) return;
       if (curveLocked || Tessal::IsLocked(*key)) {
         marker(*key, s, color(s ? ColorRole::LockedSelected : ColorRole::Locked));
@@ -225,18 +234,23 @@ class CurvePainter {
       }
     });
 
-    // Tangent handles.
+    // Tangent handles. Outlined heads are lines like the handle lines and go
+    // out handle by handle; filled heads follow all lines of the pass, so
+    // that line and triangle batches do not alternate per handle.
+    auto handleColor = [&](const PreparedHandle& h) -> const QColor& {
+      if (h.locked) return color(s ? ColorRole::LockedSelected : ColorRole::Locked);
+      if (s) return color(ColorRole::Selected);
+      return Pick(tangentOverride, color(ColorRole::SelectedCurveTangent));
+    };
     for (const PreparedHandle& h : mHandles) {
       if (h.selected != s) continue;
-      const QColor* c;
-      if (h.locked) {
-        c = &color(s ? ColorRole::LockedSelected : ColorRole::Locked);
-      } else if (s) {
-        c = &color(ColorRole::Selected);
-      } else {
-        c = &Pick(tangentOverride, color(ColorRole::SelectedCurveTangent));
+      mDrawer.handleLine(h.pixels, handleColor(h));
+      if (!s) mDrawer.arrowhead(h.pixels, false, handleColor(h));
+    }
+    if (s) {
+      for (const PreparedHandle& h : mHandles) {
+        if (h.selected) mDrawer.arrowhead(h.pixels, true, handleColor(h));
       }
-      mDrawer.handle(h.pixels, s, *c);
     }
   }
 
@@ -245,13 +259,16 @@ class CurvePainter {
   void prepareHandles(const FCurve& curve) {
     mHandles.clear();
     const bool curveLocked = Tessal::IsLocked(curve);
-    for (auto it = curve.begin(); it != curve.end(); ++it) {
-      const Segment& segment = *it.operator->();
-      const auto& interpolator = segment.getInterpolator();
-      if (!interpolator || !interpolator->usesTangents()) continue;
-      if (segment.hasRightKey()) consider(segment, *segment.getRightKey(), *segment.getInTangent(), curveLocked);
-      if (segment.hasLeftKey()) consider(segment, *segment.getLeftKey(), *segment.getOutTangent(), curveLocked);
-    }
+    auto last = curve.end();
+    --last;
+    ForEachEntry(curve.begin(), last, curve.end(),
+                 [&](const Segment& segment, const Keyframe* left, const Keyframe* right) {
+                   const auto& interpolator = segment.getInterpolator();
+                   if (!interpolator || !interpolator->usesTangents()) return false;
+                   if (right) consider(segment, *right, *segment.getInTangent(), curveLocked);
+                   if (left) consider(segment, *left, *segment.getOutTangent(), curveLocked);
+                   return false;
+                 });
   }
 
   void consider(const Segment& segment, const Keyframe& key, const Tangent& tangent, bool curveLocked) {
@@ -372,6 +389,7 @@ void CurveLayer::draw(const Viewport& viewport) const {
   if (mLabels) drawLabels(viewport);
 
   const HighlightRefs highlight(mHighlight);
+  mDrawnVertices = 0;
   {
     GLAttributeSentry sentry(cCurveAttributes);
     SetUpSmoothing();
@@ -383,6 +401,7 @@ void CurveLayer::draw(const Viewport& viewport) const {
       if (mSelection->isSelected(*curve)) painter.selectedCurve(*curve);
     }
     painter.highlight();
+    mDrawnVertices += painter.vertexCount();
   }
 
   const struct {
@@ -398,6 +417,7 @@ void CurveLayer::draw(const Viewport& viewport) const {
     for (const FCurve* curve : visible) {
       if (d.shown(*curve)) painter.derivative(*curve, d.kind, colors.getColor(d.role));
     }
+    mDrawnVertices += painter.vertexCount();
   }
 }
 

@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <memory>
 
 namespace Zentho {
@@ -59,6 +60,8 @@ class CurveLayer : public Layer,
   void setLabelsVisible(bool visible) { mLabels = visible; }
 
   void draw(const Viewport& viewport) const override;
+  // Vertices the last draw handed to GL, for measurements.
+  std::size_t drawnVertexCount() const { return mDrawnVertices; }
 
   // Observer reactions.
   void curveChanged(Tessal::FCurve& curve) override;
@@ -80,6 +83,7 @@ class CurveLayer : public Layer,
   bool mPicking = true;
   bool mFullColor = true;
   bool mLabels = false;
+  mutable std::size_t mDrawnVertices = 0;
 };
 
 }  // namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS

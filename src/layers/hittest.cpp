@@ -99,38 +99,24 @@ class HandleReach : public Tessal::FCurveObserver {
 // for keys with x in [lo, hi]. Stops when f returns true.
 template <class F>
 bool ForEachHandle(const FCurve& curve, double lo, double hi, bool limited, F f) {
-  auto visit = [&](const Segment& segment, bool useLeft, bool useRight) {
+  FCurve::ConstProjection first = curve.begin(), last = curve.end();
+  if (limited) {
+    if (!(lo <= hi)) return false;
+    // From the segment ending at the first key in range to the one starting
+    // at the last.
+    first = curve.findSegment(lo);
+    if (first != curve.begin()) --first;
+    last = curve.findSegment(hi);
+  } else {
+    --last;
+  }
+  auto inRange = [&](const Keyframe* key) { return !limited || (key->getX() >= lo && key->getX() <= hi); };
+  return ForEachEntry(first, last, curve.end(), [&](const Segment& segment, const Keyframe* left, const Keyframe* right) {
     const auto& interpolator = segment.getInterpolator();
     if (!interpolator || !interpolator->usesTangents()) return false;
-    if (useLeft && segment.hasLeftKey()) {
-      const auto key = segment.getLeftKey();
-      if ((!limited || (key->getX() >= lo && key->getX() <= hi)) && f(segment, *key, *segment.getOutTangent()))
-        return true;
-    }
-    if (useRight && segment.hasRightKey()) {
-      const auto key = segment.getRightKey();
-      if ((!limited || (key->getX() >= lo && key->getX() <= hi)) && f(segment, *key, *segment.getInTangent()))
-        return true;
-    }
-    return false;
-  };
-  if (!limited) {
-    for (auto it = curve.begin(); it != curve.end(); ++it) {
-      if (visit(*it.operator->(), true, true)) return true;
-    }
-    return false;
-  }
-  if (!(lo <= hi)) return false;
-  // From the segment ending at the first key in range to the one starting at
-  // the last.
-  auto it = curve.findSegment(lo);
-  if (it != curve.begin()) --it;
-  const auto last = curve.findSegment(hi);
-  for (;; ++it) {
-    if (visit(*it.operator->(), true, true)) return true;
-    if (it == last) break;
-  }
-  return false;
+    if (left && inRange(left) && f(segment, *left, *segment.getOutTangent())) return true;
+    return right && inRange(right) && f(segment, *right, *segment.getInTangent());
+  });
 }
 
 // ---------------------------------------------------------------- pixel tests
@@ -303,6 +289,11 @@ bool PickItems(Tessal::FCurveContainer& curves, Tessal::Selection&, const Viewpo
   if (!(ix1 > ix0) || !(iy1 > iy0)) return false;
 
   const double left = map.toWorldX(r.x), right = map.toWorldX(r.x + r.width);
+  // Each curve's records are gathered kind by kind, which is their order in
+  // the set, and added at its end: tens of thousands of records are common,
+  // and insertion in order is linear. A record out of order still lands in
+  // its place, only slower.
+  std::vector<HitRecord> segments, keys, tangents;
   Samples samples;
   for (const auto& curvePtr : curves) {
     if (!curvePtr || !Tessal::IsVisible(*curvePtr)) continue;
@@ -312,38 +303,56 @@ bool PickItems(Tessal::FCurveContainer& curves, Tessal::Selection&, const Viewpo
     bool limited;
     double lo = 0, hi = 0;
     HandleKeyRange(curve, map, r.x, r.x + r.width, 0.0, limited, lo, hi);
+    // Handles come segment by segment, a key's in-handle before its
+    // out-handle; records order the out-handle first.
+    const Tangent* heldIn = nullptr;
+    const Keyframe* heldKey = nullptr;
     ForEachHandle(curve, lo, hi, limited, [&](const Segment&, const Keyframe& key, const Tangent& tangent) {
       const Vector2D<double> k = map.toPixel(key.get());
       const Vector2D<double> e = map.toPixel(key.get() + tangent.get());
-      if (LineTouches(k, e, r)) result.insert(HitRecord(tangent));
+      if (!LineTouches(k, e, r)) return false;
+      if (!tangent.isInTangent() && heldKey == &key) {
+        tangents.emplace_back(tangent);
+        tangents.emplace_back(*heldIn);
+      } else {
+        if (heldIn) tangents.emplace_back(*heldIn);
+        if (tangent.isInTangent()) {
+          heldIn = &tangent;
+          heldKey = &key;
+          return false;
+        }
+        tangents.emplace_back(tangent);
+      }
+      heldIn = nullptr;
+      heldKey = nullptr;
       return false;
     });
+    if (heldIn) tangents.emplace_back(*heldIn);
 
     // Segments and keys over the rectangle's width; the curve when any
     // segment is touched.
     const SegmentRange range = FindSegmentRange(curve, left, right);
     bool curveTouched = false;
     bool firstSegment = true;
-    for (auto it = range.first;; ++it) {
-      const Segment& segment = *it.operator->();
-      if (firstSegment && segment.hasLeftKey()) {
-        const auto key = segment.getLeftKey();
-        if (Inside(map.toPixel(key->get()), r)) result.insert(HitRecord(*key));
-      }
-      firstSegment = false;
-      const std::size_t n = SampleVisible(segment, map, SampleKind::Value, samples);
-      ToPixels(map, samples, n);
-      if (PolylineTouches(samples, n, r)) {
-        result.insert(HitRecord(segment));
-        curveTouched = true;
-      }
-      if (segment.hasRightKey()) {
-        const auto key = segment.getRightKey();
-        if (Inside(map.toPixel(key->get()), r)) result.insert(HitRecord(*key));
-      }
-      if (it == range.last) break;
+    ForEachEntry(range.first, range.last, curve.end(),
+                 [&](const Segment& segment, const Keyframe* leftKey, const Keyframe* rightKey) {
+                   if (firstSegment && leftKey && Inside(map.toPixel(leftKey->get()), r)) keys.emplace_back(*leftKey);
+                   firstSegment = false;
+                   const std::size_t n =
+                       SampleVisible(segment, leftKey, rightKey, map, SampleKind::Value, samples);
+                   ToPixels(map, samples, n);
+                   if (PolylineTouches(samples, n, r)) {
+                     segments.emplace_back(segment);
+                     curveTouched = true;
+                   }
+                   if (rightKey && Inside(map.toPixel(rightKey->get()), r)) keys.emplace_back(*rightKey);
+                   return false;
+                 });
+    if (curveTouched) result.emplace_hint(result.end(), curve);
+    for (auto* part : {&segments, &keys, &tangents}) {
+      for (auto& record : *part) result.emplace_hint(result.end(), std::move(record));
+      part->clear();
     }
-    if (curveTouched) result.insert(HitRecord(curve));
   }
   return !result.empty();
 }
