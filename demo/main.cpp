@@ -5,6 +5,8 @@
 #include "samplescene.h"
 #include "scenefile.h"
 
+#include <tessal/selection.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -105,6 +107,13 @@ int main(int argc, char** argv) {
   ArvelleDemo::MainWindow window;
   window.resize(size);
   window.setScene(scene, scenePath);
+  if (scenePath.isEmpty()) {
+    // The bounce starts selected, so its keys and handles show at once.
+    auto graph = window.graphWidget();
+    for (const auto& curve : *graph->getCurves()) {
+      if (curve->getName() == "ball.translateY") Zentho::Tessal::SelectCurveCompletely(*graph->getSelection(), *curve);
+    }
+  }
 
   const bool batch = parser.isSet(shotOption) || parser.isSet(saveOption);
   if (parser.isSet(shotOption)) {

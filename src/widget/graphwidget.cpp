@@ -7,6 +7,8 @@
 #include <arvelle/undostack.h>
 #include <arvelle/viewport.h>
 
+#include "layers/curvelayer.h"
+
 #include <QColor>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -71,6 +73,9 @@ void GraphWidget::init() {
   // The display layers go onto the user layers here, each on top of the
   // one before: background, grid, curves, domain slider; those that write
   // text get their requestDrawText connected to drawText.
+  auto curveLayer = std::make_shared<CurveLayer>(mCurves, mSelection, mColors);
+  connect(curveLayer.get(), &Layer::requestDrawText, this, &GraphWidget::drawText);
+  mUserLayers->pushLayer(curveLayer);
 
   // The focus layer goes onto the root here, above the user layers.
 

@@ -1,0 +1,74 @@
+// The GL side of curve drawing: polylines, keyframe markers and tangent
+// handles in world units, sized in pixels.
+//
+// Only finite vertices near the view ever reach GL: runs are broken at
+// non-finite samples and lines that leave a generous band around the view
+// are clipped to it, so curves with enormous values draw exactly their
+// visible part.
+//
+// Primitives go out as independent lines and triangles, consecutive ones of
+// one kind in one batch: GL draws a line strip exactly as the lines between
+// its consecutive points, a line loop as its closed lines and a convex
+// polygon as the fan of triangles from its first corner, while a change of
+// primitive kind costs the GL implementation more than hundreds of
+// vertices. Drawing order is kept.
+#pragma once
+
+#include "layers/curvegeometry.h"
+
+#include <arvelle/version.h>
+
+#include <tessal/types.h>
+
+#include <QColor>
+
+#include <cstddef>
+
+ZENTHO_ARVELLE_NAMESPACE_BEGIN
+
+class CurveDrawer {
+ public:
+  // Expects line width and smoothing already set; ends its last batch when
+  // destroyed.
+  explicit CurveDrawer(const PixelMap& map);
+  ~CurveDrawer();
+  CurveDrawer(const CurveDrawer&) = delete;
+  CurveDrawer& operator=(const CurveDrawer&) = delete;
+
+  // A line strip through the points, opaque colour.
+  void polyline(const Tessal::Vector2D<double>* points, std::size_t n, const QColor& color);
+  // A 4.4-pixel square, or for a breakdown key a diamond 1.414 times larger.
+  void keyMarker(const Tessal::Vector2D<double>& key, bool breakdown, bool filled, const QColor& color);
+  // The handle line at half opacity.
+  void handleLine(const HandlePixels& handle, const QColor& color);
+  // The opaque arrowhead beyond the handle end.
+  void arrowhead(const HandlePixels& handle, bool filled, const QColor& color);
+
+  // Ends the open batch.
+  void flush();
+
+  // Vertices handed to GL so far.
+  std::size_t vertexCount() const { return mVertices; }
+
+  // Whether a pixel point lies within margin pixels of the window.
+  bool nearWindow(const Tessal::Vector2D<double>& p, double margin) const;
+
+ private:
+  bool inGuard(const Tessal::Vector2D<double>& w) const {
+    return w.x >= mGuardX0 && w.x <= mGuardX1 && w.y >= mGuardY0 && w.y <= mGuardY1;
+  }
+  void primitive(unsigned int mode);
+  void color(const QColor& c, float alpha);
+  void vertex(const Tessal::Vector2D<double>& w);
+  // One line, clipped to the guard band first when an end lies outside it.
+  void line(const Tessal::Vector2D<double>& a, const Tessal::Vector2D<double>& b);
+
+  const PixelMap& mMap;
+  double mGuardX0, mGuardX1, mGuardY0, mGuardY1;  // world
+  unsigned int mMode;                              // the open batch; none when mOpen is false
+  bool mOpen = false;
+  float mColor[4] = {-1, -1, -1, -1};  // the colour last sent
+  std::size_t mVertices = 0;
+};
+
+ZENTHO_ARVELLE_NAMESPACE_END

@@ -1,0 +1,91 @@
+// The layer that shows the curves: segments sampled at screen resolution,
+// keyframe markers, tangent handles, optional name labels and derivative
+// curves, coloured by selection, lock state and per-curve overrides. Hosts
+// and dialogs find it by its name, "Curve Layer".
+#pragma once
+
+#include <arvelle/graphviewcolors.h>
+#include <arvelle/layer.h>
+#include <arvelle/version.h>
+
+#include <tessal/container.h>
+#include <tessal/fcurve.h>
+#include <tessal/selection.h>
+
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+#include <memory>
+
+namespace Zentho {
+namespace Arvelle {
+inline namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS {
+
+class CurveLayer : public Layer,
+                   public Tessal::FCurveObserver,
+                   public Tessal::ContainerObserver,
+                   public Tessal::SelectionObserver,
+                   public ColorsObserver {
+  Q_OBJECT
+
+ public:
+  // Subscribes to every curve, the container, the selection and the colours.
+  CurveLayer(std::shared_ptr<Tessal::FCurveContainer> curves, std::shared_ptr<Tessal::Selection> selection,
+             std::shared_ptr<GraphViewColors> colors);
+  ~CurveLayer() override;
+
+  const std::shared_ptr<Tessal::FCurveContainer>& getCurves() const { return mCurves; }
+  const std::shared_ptr<Tessal::Selection>& getSelection() const { return mSelection; }
+  const std::shared_ptr<GraphViewColors>& getColors() const { return mColors; }
+
+  // The item under the pointer; empty when there is none. Setting a
+  // different item repaints.
+  const Tessal::HitRecord& getHighlight() const { return mHighlight; }
+  void setHighlight(const Tessal::HitRecord& highlight);
+  void clearHighlight();
+
+  // Hover highlighting and press handling.
+  void enablePicking();
+  void disablePicking();
+  bool pickingEnabled() const { return mPicking; }
+
+  // Off while a preview dims the live curves.
+  void enableFullColor();
+  void disableFullColor();
+  bool hasFullColor() const { return mFullColor; }
+
+  // Stored without notification; the caller repaints.
+  bool labelsVisible() const { return mLabels; }
+  void setLabelsVisible(bool visible) { mLabels = visible; }
+
+  void draw(const Viewport& viewport) const override;
+  // Vertices the last draw handed to GL, for measurements.
+  std::size_t drawnVertexCount() const { return mDrawnVertices; }
+
+  // Observer reactions.
+  void curveChanged(Tessal::FCurve& curve) override;
+  void containerChanged(Tessal::FCurveContainer& container) override;
+  void selectionChanged(Tessal::Selection& selection) override;
+  void colorsChanged() override;
+
+  // Each name shortened to its shallowest "."-separated suffix that no
+  // other name shares; a name without one stays whole.
+  static QStringList ShortenLabels(const QStringList& names);
+
+ private:
+  void drawLabels(const Viewport& viewport) const;
+
+  std::shared_ptr<Tessal::FCurveContainer> mCurves;
+  std::shared_ptr<GraphViewColors> mColors;
+  std::shared_ptr<Tessal::Selection> mSelection;
+  Tessal::HitRecord mHighlight;
+  bool mPicking = true;
+  bool mFullColor = true;
+  bool mLabels = false;
+  mutable std::size_t mDrawnVertices = 0;
+};
+
+}  // namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS
+}  // namespace Arvelle
+}  // namespace Zentho
