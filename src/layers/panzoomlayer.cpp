@@ -187,10 +187,9 @@ void PanZoomLayer::mouseMove(const Vector2D<double>& position, bool shift, Viewp
           height = mZoomStart.height * scale;
           break;
         case XYDragConstraint::None:
-          // Still inside the delay: the view holds.
-          width = mZoomStart.width;
-          height = mZoomStart.height;
-          break;
+          // Still inside the delay: the view holds (recomputing it would
+          // only add rounding).
+          return;
       }
     }
     next = KeepUnder(viewport, WindowToWorld(viewport, mAnchor), mAnchor, width, height);
