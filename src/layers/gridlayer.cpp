@@ -225,14 +225,13 @@ void GridLayer::draw(const Viewport& viewport) const {
   // Labels last: the text goes through the widget's painter.
   const int xLabelBaseline = static_cast<int>(l.windowBottom - 2);
   ForMultiples(l.xLeft, l.right, l.lx, budgetX, [&](double v) {
-    // + 0.0 turns a negative zero into zero, which has no minus sign.
-    const QString text = QString::number(v + 0.0, 'f', l.dx);
+    const QString text = QString::number(v, 'f', l.dx);
     const int x = static_cast<int>((v - l.left) / l.upx - 0.5 * mFontMetrics.horizontalAdvance(text));
     emit requestDrawText(x, xLabelBaseline, text, label);
   });
   const double ascent = mFontMetrics.ascent();
   ForMultiples(l.yBase, l.top, l.ly, budgetY, [&](double v) {
-    const QString text = QString::number(v + 0.0, 'f', l.dy);
+    const QString text = QString::number(v, 'f', l.dy);
     const int y = static_cast<int>((l.top - v) / l.upy + 0.5 * ascent);
     emit requestDrawText(2, y, text, label);
   });
