@@ -1,6 +1,7 @@
 #include <arvelle/dragconstraint.h>
 
 #include "layers/dragconstraints_internal.h"
+#include "printers.h"
 
 #include <tessal/tessal.h>
 
@@ -34,6 +35,8 @@ struct SquareCase {
   bool leaves;
   V delta;  // expected threshold delta when it leaves
 };
+
+void PrintTo(const SquareCase& c, std::ostream* os) { PrintTo(c.point, os); }
 
 class DeadSquare : public ::testing::TestWithParam<SquareCase> {};
 
@@ -127,6 +130,8 @@ struct AxisCase {
   V first;
   XYDragConstraint::Axis axis;
 };
+
+void PrintTo(const AxisCase& c, std::ostream* os) { PrintTo(c.first, os); }
 
 class AxisLock : public ::testing::TestWithParam<AxisCase> {};
 
@@ -259,6 +264,11 @@ struct SideCase {
   V pointer;
   double expectedAngle;
 };
+
+void PrintTo(const SideCase& c, std::ostream* os) {
+  *os << (c.in ? "in " : "out ");
+  PrintTo(c.pointer, os);
+}
 
 class HandleSide : public ::testing::TestWithParam<SideCase> {};
 

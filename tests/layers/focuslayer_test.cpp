@@ -1,5 +1,6 @@
 // Background and focus frame, drawn in a GL context of their own.
 #include "glcapture.h"
+#include "printers.h"
 
 #include <arvelle/graphviewcolors.h>
 #include <arvelle/snapsettings.h>
@@ -96,6 +97,10 @@ struct FrameCase {
   QColor role20;
   QColor expected;
 };
+
+void PrintTo(const FrameCase& c, std::ostream* os) {
+  *os << "x " << c.snapX << " y " << c.snapY << " role " << c.role20.name().toStdString();
+}
 
 class FocusFrame : public Backdrop, public ::testing::WithParamInterface<FrameCase> {};
 

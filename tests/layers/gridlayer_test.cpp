@@ -1,6 +1,7 @@
 // The grid's lines and labels, read back through GL feedback. Expectations
 // come from the grid rules written out here, not from the layer.
 #include "glcapture.h"
+#include "printers.h"
 
 #include <arvelle/graphviewcolors.h>
 
@@ -232,6 +233,8 @@ struct DecimalCase {
   R world;
   QStringList x, y;
 };
+
+void PrintTo(const DecimalCase& c, std::ostream* os) { PrintTo(c.world, os); }
 
 class LabelDecimals : public Grid, public ::testing::WithParamInterface<DecimalCase> {};
 

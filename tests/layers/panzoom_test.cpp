@@ -7,6 +7,7 @@
 
 #include "layers/gridlayer.h"
 #include "layers/panzoomlayer.h"
+#include "printers.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -83,6 +84,11 @@ struct StepCase {
   V point;
 };
 
+void PrintTo(const StepCase& c, std::ostream* os) {
+  *os << (c.in ? "in at " : "out at ");
+  PrintTo(c.point, os);
+}
+
 class ZoomStep : public PanZoom, public ::testing::WithParamInterface<StepCase> {};
 
 TEST_P(ZoomStep, KeepsTheWorldPointUnderThePixel) {
@@ -113,6 +119,11 @@ struct ClampCase {
   R start;
   double limit;
 };
+
+void PrintTo(const ClampCase& c, std::ostream* os) {
+  *os << (c.in ? "in from " : "out from ");
+  PrintTo(c.start, os);
+}
 
 class ZoomClamp : public PanZoom, public ::testing::WithParamInterface<ClampCase> {};
 
@@ -282,6 +293,8 @@ struct ShiftCase {
   V motion;      // from where Shift was first seen
   bool widthOnly;
 };
+
+void PrintTo(const ShiftCase& c, std::ostream* os) { PrintTo(c.motion, os); }
 
 class ShiftZoom : public PanZoom, public ::testing::WithParamInterface<ShiftCase> {};
 
