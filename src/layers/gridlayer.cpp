@@ -57,8 +57,9 @@ int FewerDecimals(int d) {
 // Lines of one family lie at least 5 pixels apart, so a window of this many
 // pixels holds at most a quarter as many of them. The bound only bites where
 // the arithmetic stops advancing (a step far below the coordinate's
-// precision), and caps any surface at a million pixels.
-std::size_t Budget(double pixels) { return static_cast<std::size_t>(std::min(pixels, 1.0e6) / 4.0) + 2; }
+// precision), and treats any surface as at most 100000 pixels wide, more
+// than any screen.
+std::size_t Budget(double pixels) { return static_cast<std::size_t>(std::min(pixels, 1.0e5) / 4.0) + 2; }
 
 // Calls f for each multiple of step in [from, to), lowest first, at most
 // budget times. Indexed by integer, so a step lost in the coordinate's
@@ -75,6 +76,10 @@ void ForMultiples(double from, double to, double step, std::size_t budget, F&& f
     f(v);
   }
 }
+
+// A text position, truncated toward zero; kept inside int for windows larger
+// than any screen.
+int Pixel(double v) { return static_cast<int>(std::max(-1.0e9, std::min(1.0e9, v))); }
 
 // Per channel fade * grid + (1 - fade) * background, truncated.
 QColor Fade(const QColor& grid, const QColor& background, double fade) {
@@ -223,16 +228,16 @@ void GridLayer::draw(const Viewport& viewport) const {
   }
 
   // Labels last: the text goes through the widget's painter.
-  const int xLabelBaseline = static_cast<int>(l.windowBottom - 2);
+  const int xLabelBaseline = Pixel(l.windowBottom - 2);
   ForMultiples(l.xLeft, l.right, l.lx, budgetX, [&](double v) {
     const QString text = QString::number(v, 'f', l.dx);
-    const int x = static_cast<int>((v - l.left) / l.upx - 0.5 * mFontMetrics.horizontalAdvance(text));
+    const int x = Pixel((v - l.left) / l.upx - 0.5 * mFontMetrics.horizontalAdvance(text));
     emit requestDrawText(x, xLabelBaseline, text, label);
   });
   const double ascent = mFontMetrics.ascent();
   ForMultiples(l.yBase, l.top, l.ly, budgetY, [&](double v) {
     const QString text = QString::number(v, 'f', l.dy);
-    const int y = static_cast<int>((l.top - v) / l.upy + 0.5 * ascent);
+    const int y = Pixel((l.top - v) / l.upy + 0.5 * ascent);
     emit requestDrawText(2, y, text, label);
   });
 }

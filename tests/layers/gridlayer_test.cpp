@@ -283,6 +283,21 @@ TEST_F(Grid, NoWindowNoGrid) {
   EXPECT_TRUE(texts.empty());
 }
 
+TEST_F(Grid, WindowWiderThanAnyScreenStaysBounded) {
+  // Three billion pixels at 0.1 units each: positions beyond int, and more
+  // lines than any frame should take.
+  viewport.setWindowBounds(R(0, 0, 3e9, 300));
+  viewport.setWorldBounds(R(0, 0, 3e8, 30));
+  target.project(viewport);
+  std::vector<Text> texts;
+  QObject::connect(grid.get(), &Layer::requestDrawText,
+                   [&texts](int x, int y, const QString& t, const QColor& c) { texts.push_back({x, y, t, c}); });
+  grid->draw(viewport);
+  ASSERT_FALSE(texts.empty());
+  EXPECT_LE(texts.size(), size_t(1e5));
+  for (const auto& t : texts) EXPECT_LE(t.x, 1000000000) << t.text.toStdString();
+}
+
 class ExtremeZoom : public Grid, public ::testing::WithParamInterface<R> {};
 
 TEST_P(ExtremeZoom, NeverMoreLinesThanPixels) {
