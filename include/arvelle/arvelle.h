@@ -8,5 +8,6 @@
 #include <arvelle/glhelpers.h>
 #include <arvelle/graphviewcolors.h>
 #include <arvelle/domainslider.h>
+#include <arvelle/dragconstraint.h>
 #include <arvelle/undostack.h>
 #include <arvelle/graphwidget.h>

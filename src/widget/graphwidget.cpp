@@ -7,7 +7,10 @@
 #include <arvelle/undostack.h>
 #include <arvelle/viewport.h>
 
+#include "layers/backgroundlayer.h"
 #include "layers/curvelayer.h"
+#include "layers/focuslayer.h"
+#include "layers/gridlayer.h"
 
 #include <QColor>
 #include <QKeyEvent>
@@ -73,11 +76,17 @@ void GraphWidget::init() {
   // The display layers go onto the user layers here, each on top of the
   // one before: background, grid, curves, domain slider; those that write
   // text get their requestDrawText connected to drawText.
+  mUserLayers->pushLayer(std::make_shared<BackgroundLayer>(mColors));
+  auto grid = std::make_shared<GridLayer>(*mViewport, mColors, mFont);
+  mUserLayers->pushLayer(grid);
+  connect(grid.get(), &Layer::requestDrawText, this, &GraphWidget::drawText);
   auto curveLayer = std::make_shared<CurveLayer>(mCurves, mSelection, mColors);
-  connect(curveLayer.get(), &Layer::requestDrawText, this, &GraphWidget::drawText);
   mUserLayers->pushLayer(curveLayer);
+  connect(curveLayer.get(), &Layer::requestDrawText, this, &GraphWidget::drawText);
+  // The domain slider layer follows the curves here.
 
   // The focus layer goes onto the root here, above the user layers.
+  mRootLayer->pushLayer(std::make_shared<FocusLayer>(mColors));
 
   // Every new widget resets the process-wide snap settings.
   SnapSettings snap;

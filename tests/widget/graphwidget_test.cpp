@@ -86,9 +86,17 @@ TEST_F(Widget, TreeAndStateAfterConstruction) {
   EXPECT_STREQ(user->getName(), "");
   EXPECT_EQ(root->getManager(), nullptr);
   EXPECT_EQ(user->getManager(), root);
-  ASSERT_EQ(root->numChildren(), 1u);
-  EXPECT_EQ(*root->begin(), std::static_pointer_cast<Layer>(user));
+  // Top first: the focus frame over the user layers; in them the curves
+  // over the grid over the background.
+  std::vector<std::string> rootNames, userNames;
+  for (const auto& child : *root) rootNames.push_back(child->getName());
+  for (const auto& child : *user) userNames.push_back(child->getName());
+  EXPECT_EQ(rootNames, (std::vector<std::string>{"Keyboard Focus Layer", ""}));
+  EXPECT_EQ(*std::next(root->begin()), std::static_pointer_cast<Layer>(user));
+  EXPECT_EQ(userNames, (std::vector<std::string>{"Curve Layer", "Grid Layer", "Background Layer"}));
   EXPECT_EQ(root->findLayer("Root Layer"), root);
+  EXPECT_STREQ(root->findLayer("Grid Layer")->metaObject()->className(),
+               "Zentho::Arvelle::ZENTHO_ARVELLE_QT_LIB_VERSION_NS::GridLayer");
 
   EXPECT_EQ(widget.getViewport()->getWindowBounds(), R(0, 0, 100, 100));
   EXPECT_EQ(widget.getViewport()->getWorldBounds(), R(-10, -2, 110, 4));
@@ -250,6 +258,8 @@ class WheelParent : public QWidget {
 TEST(WidgetWheel, UnconsumedWheelTravelsToTheParent) {
   WheelParent parent;
   auto* widget = new GraphWidget(&parent);
+  // The grid layer zooms on the wheel while pan and zoom are allowed.
+  widget->getViewport()->setPanZoomEnabled(false);
   auto probe = std::make_shared<ProbeLayer>();
   widget->getUserLayers()->pushLayer(probe);
   auto wheel = [&] {
