@@ -48,7 +48,11 @@ bool Screenshot(ArvelleDemo::MainWindow& window, const QString& path, QString& e
     QApplication::processEvents(QEventLoop::AllEvents, 50);
   // Let layout and the first resize reach the widget before rendering.
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
-  const QImage image = window.grab().toImage();
+  // What the X server shows, composited as a user would see it; grab()
+  // would re-render the widgets off screen instead.
+  window.repaint();
+  QApplication::processEvents();
+  const QImage image = window.screen()->grabWindow(window.winId()).toImage();
   if (image.isNull()) {
     error = QStringLiteral("%1: the window could not be rendered").arg(path);
     return false;
