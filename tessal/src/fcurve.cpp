@@ -2,6 +2,7 @@
 
 #include "internal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -15,10 +16,15 @@ using Private::Entry;
 
 namespace Private {
 
-std::uint64_t NewIdentity() {
+namespace {
+std::atomic<std::uint64_t>& NextIdentity() {
   static std::atomic<std::uint64_t> next{1};
-  return next.fetch_add(1, std::memory_order_relaxed);
+  return next;
 }
+}  // namespace
+
+std::uint64_t NewIdentity() { return NextIdentity().fetch_add(1, std::memory_order_relaxed); }
+std::uint64_t NewIdentities(std::size_t n) { return NextIdentity().fetch_add(n, std::memory_order_relaxed); }
 
 namespace {
 std::atomic<std::uint64_t>& Epoch() {
@@ -37,17 +43,32 @@ Entry::Entry() {
 
 Entry::~Entry() = default;
 
+std::vector<Entry*> AllocateEntries(std::size_t n) {
+  // Large enough that allocation costs vanish per entry, small enough that a
+  // few surviving entries do not pin much memory of a mostly removed run.
+  constexpr std::size_t cBlock = 1024;
+  std::vector<Entry*> v;
+  v.reserve(n);
+  for (std::size_t from = 0; from < n; from += cBlock) {
+    const std::size_t k = std::min(cBlock, n - from);
+    std::shared_ptr<Entry[]> block(new Entry[k]);
+    for (std::size_t i = 0; i < k; ++i) {
+      block[i].self = std::shared_ptr<Entry>(block, &block[i]);
+      v.push_back(&block[i]);
+    }
+  }
+  return v;
+}
+
 CurveData::~CurveData() {
   ForgetPending(this);
   std::vector<Entry*> entries = TreeEntries(*this);
-  root = nullptr;
+  TreeReset(*this);
   leading = nullptr;
   indexReset();
-  lookupInvalidate();
   dirtyEntries.clear();
   for (Entry* e : entries) {
     e->curve = nullptr;
-    e->parent = e->left = e->right = nullptr;
     // Last: this may destroy the entry when nobody else holds it.
     std::shared_ptr<Entry> hold = std::move(e->self);
   }
@@ -163,12 +184,8 @@ void Keyframe::set(const Vector2D<double>& pos) {
   Entry* n = e->next();
   const bool broken = (p && !p->leading && Private::TooClose(pos.x - p->get().x)) ||
                       (n && Private::TooClose(n->get().x - pos.x));
-  if (broken) {
-    c.orderSuspect = true;
-    c.lookupInvalidate();
-  } else {
-    c.lookupKeyMoved(e);
-  }
+  if (broken) c.orderSuspect = true;
+  Private::TreeKeyMoved(c, e);
   Private::RequestUpkeep(c);
 }
 

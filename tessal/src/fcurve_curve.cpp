@@ -75,13 +75,6 @@ std::shared_ptr<FCurve> FCurve::createCopy(const FCurve& source) {
   auto copy = std::make_shared<FCurve>(Tag{}, source.getName());
   const CurveData& from = *source.mData;
   CurveData& to = *copy->mData;
-  // The fresh leading entry is replaced by the copy of the source's.
-  to.indexReset();
-  to.root = nullptr;
-  {
-    std::shared_ptr<Entry> fresh = std::move(to.leading->self);
-    fresh->curve = nullptr;
-  }
   to.id = from.id;
   to.editable = from.editable;
   to.locked = from.locked;
@@ -89,16 +82,22 @@ std::shared_ptr<FCurve> FCurve::createCopy(const FCurve& source) {
   to.velocity = from.velocity;
   to.acceleration = from.acceleration;
   to.properties = from.properties;
-  std::vector<Entry*> ordered;
-  ordered.reserve(from.size());
-  for (const Entry* e = from.leading; e; e = e->next()) {
-    auto n = std::make_shared<Entry>();
+  // Entries in bulk, copied in list order, and the index built once over
+  // them: O(n) with no per-entry allocation or search.
+  std::vector<Entry*> ordered = Private::AllocateEntries(from.size());
+  std::size_t i = 0;
+  for (const Entry* e = from.leading; e && i < ordered.size(); e = e->next(), ++i) {
+    Entry* n = ordered[i];
     CopyEntry(*e, *n);
-    Attach(to, n);
-    ordered.push_back(n.get());
+    n->curve = &to;
   }
-  to.leading = ordered.front();
+  ordered.resize(i);
+  // The fresh leading entry is replaced by the copy of the source's.
+  Entry* fresh = to.leading;
+  Private::TreeReset(to);
+  fresh->curve = nullptr;
   Private::TreeBuild(to, ordered);
+  { std::shared_ptr<Entry> drop = std::move(fresh->self); }
   if (from.orderSuspect) {
     to.orderSuspect = true;
     Private::RequestUpkeep(to);
@@ -139,7 +138,7 @@ FCurve::Projection FCurve::insertSegment(const Keyframe& key, std::shared_ptr<In
   const Vector2D<double> pos = key.get();
   if (!IsFinite(pos)) return end();
   CurveData& c = *mData;
-  Entry* cover = c.treeCover(pos.x);
+  Entry* cover = c.cover(pos.x);
   Entry* next = cover->next();
   if (!cover->leading && Private::TooClose(pos.x - cover->get().x)) return end();
   if (next && Private::TooClose(next->get().x - pos.x)) return end();
@@ -188,19 +187,18 @@ bool FCurve::removeSegment(Projection entry) {
 void FCurve::clear() {
   CurveData& c = *mData;
   std::vector<Entry*> entries = Private::TreeEntries(c);
-  c.root = nullptr;
+  Private::TreeReset(c);
   c.indexReset();
   c.dirtyEntries.clear();
   c.orderSuspect = false;
   Entry* lead = c.leading;
   lead->hasIn = false;
   Access::assign(lead->in(), Access::freshIn());
-  Private::TreeInsertAfter(c, nullptr, lead);
+  Private::TreeBuild(c, {lead});
   for (Entry* e : entries) {
     if (e == lead) continue;
     e->curve = nullptr;
     e->dirty = false;
-    e->parent = e->left = e->right = nullptr;
     std::shared_ptr<Entry> hold = std::move(e->self);
   }
   Private::BumpStructureEpoch();

@@ -1,6 +1,7 @@
 // Library-internal view of curves: the entry that holds a key, the segment
-// starting at it and that segment's two handles in one allocation, stored
-// as a node of an order-statistic AVL tree ordered by key x.
+// starting at it and that segment's two handles in one allocation. Entries
+// form a doubly linked list in x order; a B+-tree over their x (the index)
+// finds the entry covering an x and the entry at a position in O(log n).
 #pragma once
 
 #include <tessal/fcurve.h>
@@ -25,6 +26,8 @@ inline std::uint64_t EntryIdOf(std::uint64_t elementId) { return elementId >> 2;
 inline Part PartOf(std::uint64_t elementId) { return static_cast<Part>(elementId & 3); }
 
 std::uint64_t NewIdentity();
+// The first of n consecutive fresh identities.
+std::uint64_t NewIdentities(std::size_t n);
 // Bumped by every structural change of any curve or container: walks cached
 // by selections are valid while it stays the same.
 std::uint64_t StructureEpoch();
@@ -34,21 +37,19 @@ struct OutTangentPart : Tangent {};
 struct InTangentPart : Tangent {};
 
 struct Entry;
+struct IndexLeaf;
+struct IndexNode;
 
-// The tree links come first in an entry, right before the key's position:
-// a search reads both, and together they fit one cache line.
-struct TreeLinks {
-  Entry* parent = nullptr;  // not owned
-  Entry* left = nullptr;    // not owned
-  Entry* right = nullptr;   // not owned
-  std::uint32_t count = 1;  // nodes in this subtree
-  std::int8_t height = 1;
-  bool leading = false;     // the entry without a key
-  bool hasIn = false;       // the segment has a right key, so an in-tangent
-  bool dirty = false;       // automatic handles wait for upkeep
+struct EntryLinks {
+  Entry* prevEntry = nullptr;  // not owned
+  Entry* nextEntry = nullptr;  // not owned
+  IndexLeaf* leaf = nullptr;   // not owned; the index leaf listing the entry
+  bool leading = false;        // the entry without a key
+  bool hasIn = false;          // the segment has a right key, so an in-tangent
+  bool dirty = false;          // automatic handles wait for upkeep
 };
 
-struct Entry : TreeLinks, Keyframe, Segment, OutTangentPart, InTangentPart {
+struct Entry : EntryLinks, Keyframe, Segment, OutTangentPart, InTangentPart {
   Entry();
   ~Entry();
   using Keyframe::get;  // the key's position, not a handle's offset
@@ -67,13 +68,20 @@ struct Entry : TreeLinks, Keyframe, Segment, OutTangentPart, InTangentPart {
   Tangent& in() { return static_cast<InTangentPart&>(*this); }
   const Tangent& in() const { return static_cast<const InTangentPart&>(*this); }
 
-  Entry* next() const;
-  Entry* prev() const;
+  Entry* next() const { return nextEntry; }
+  Entry* prev() const { return prevEntry; }
 };
+
+// n fresh entries for a bulk build, allocated in a few large blocks instead
+// of one by one. Each entry's self shares its block, so a block lives while
+// any of its entries is in a curve or held by a caller.
+std::vector<Entry*> AllocateEntries(std::size_t n);
 
 struct CurveData {
   CurveData() = default;
   ~CurveData();
+  CurveData(const CurveData&) = delete;
+  CurveData& operator=(const CurveData&) = delete;
 
   FCurve* owner = nullptr;  // not owned
   std::uint64_t id = 0;
@@ -81,63 +89,39 @@ struct CurveData {
   bool editable = true, locked = false, visible = true, velocity = false, acceleration = false;
   std::map<std::string, std::string> properties;
 
-  Entry* root = nullptr;     // tree of every entry, the leading one first
-  Entry* leading = nullptr;  // always present
+  Entry* leading = nullptr;  // always present, first in the list
+  Entry* tail = nullptr;     // last in the list
+  std::size_t count = 0;     // entries in the list
+  IndexNode* indexRoot = nullptr;  // owned
 
   bool orderSuspect = false; // a set() may have broken the x order
   bool upkeepPending = false;
   std::vector<std::shared_ptr<Entry>> dirtyEntries;
 
-  std::size_t size() const { return root ? root->count : 0; }
+  std::size_t size() const { return count; }
   Entry* first() const { return leading; }
-  Entry* last() const;
+  Entry* last() const { return tail; }
 
   // ---- identity index: entry identity -> entry. Built on the first lookup
   // (selections ask for it; copies and bulk edits need not pay for it) and
   // kept up to date from then on.
   Entry* find(std::uint64_t entryId) const;
+  bool indexed() const { return indexBuilt; }
   void indexAdd(Entry* e) { if (indexBuilt) index.emplace(e->id, e); }
   void indexRemove(const Entry* e) { if (indexBuilt) index.erase(e->id); }
   void indexReset() { index.clear(); indexBuilt = false; }
 
-  // ---- flat lookup: the entries' x in one contiguous array with a coarse
-  // level every cLookupBlock entries, so that a search touches a few cache
-  // lines instead of a pointer per tree level. Dropped by structural edits,
-  // rebuilt once enough searches have gone to the tree to pay for it.
-  static constexpr std::size_t cLookupBlock = 64;
-  struct Lookup {
-    std::vector<double> xs;         // x of every entry; -inf for the leading one
-    std::vector<Entry*> entries;    // not owned
-    std::vector<double> coarse;     // xs[0], xs[64], ...
-    bool valid = false;
-    std::size_t treeSearches = 0;   // since the last invalidation
-  };
-  void lookupInvalidate() const {
-    if (lookup.valid) {
-      lookup.valid = false;
-      lookup.xs.clear();
-      lookup.entries.clear();
-      lookup.coarse.clear();
-    }
-    lookup.treeSearches = 0;
-  }
-  void lookupBuild(const std::vector<Entry*>& ordered) const;
-  // A key moved without changing the order.
-  void lookupKeyMoved(const Entry* e) const;
-
-  // Entry whose segment covers x (left key x <= x < next key x).
+  // Entry whose segment covers x (left key x <= x < next key x). While the
+  // order is broken (inside a Switch) the answer is some entry, never an
+  // invalid one.
   Entry* cover(double x) const;
   // 0-based position of an entry in x order.
   std::size_t rank(const Entry* e) const;
   Entry* at(std::size_t position) const;
-  // cover() through the tree only: for edits that are about to drop the
-  // flat lookup anyway.
-  Entry* treeCover(double x) const;
 
  private:
   mutable std::unordered_map<std::uint64_t, Entry*> index;
   mutable bool indexBuilt = false;
-  mutable Lookup lookup;
 };
 
 struct Access {
@@ -193,14 +177,23 @@ struct Access {
   static void copyProperties(const Segment& from, Segment& to);
 };
 
-// ---- tree maintenance (fcurve_tree.cpp)
-// Links e (a fresh node) into the tree right after pos in x order.
+// ---- list and x index (fcurve_tree.cpp)
+// Links e (a fresh entry) into the list and the index right after pos; a
+// null pos starts an empty curve with e.
 void TreeInsertAfter(CurveData& c, Entry* pos, Entry* e);
+// Unlinks e from the list and the index.
 void TreeErase(CurveData& c, Entry* e);
-// Rebuilds a perfectly balanced tree over entries already in x order.
+// Relinks the list in this order and rebuilds the index over it in O(n).
 void TreeBuild(CurveData& c, const std::vector<Entry*>& ordered);
-// Every entry in tree order.
+// Drops the index and the list links of every entry (the entries stay).
+void TreeReset(CurveData& c);
+// A key moved: the index keeps its x.
+void TreeKeyMoved(CurveData& c, const Entry* e);
+// Every entry in list order.
 std::vector<Entry*> TreeEntries(const CurveData& c);
+// Structural check of the index against the list, for tests: empty when
+// sound, else what is wrong.
+std::string TreeCheck(const CurveData& c);
 
 // ---- upkeep: automatic handles and order repair (fcurve_upkeep.cpp)
 // Too close in x: closer than the minimum separation by more than rounding.
