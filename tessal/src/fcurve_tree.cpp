@@ -34,7 +34,8 @@ struct IndexNode {
 
 struct IndexLeaf : IndexNode {
   IndexLeaf() { isLeaf = true; }
-  Entry* entries[cFanout];  // not owned
+  Entry* entries[cFanout];       // not owned
+  std::uint64_t ids[cFanout];    // the entries' identities, for walks in order
 };
 
 struct IndexInner : IndexNode {
@@ -124,6 +125,9 @@ void MoveItems(IndexNode* src, std::uint32_t from, std::uint32_t k, IndexNode* d
     std::copy_backward(d->entries + at, d->entries + d->n, d->entries + d->n + k);
     std::copy(s->entries + from, s->entries + from + k, d->entries + at);
     std::copy(s->entries + from + k, s->entries + s->n, s->entries + from);
+    std::copy_backward(d->ids + at, d->ids + d->n, d->ids + d->n + k);
+    std::copy(s->ids + from, s->ids + from + k, d->ids + at);
+    std::copy(s->ids + from + k, s->ids + s->n, s->ids + from);
     for (std::uint32_t i = at; i < at + k; ++i) d->entries[i]->leaf = d;
   } else {
     IndexInner* s = AsInner(src);
@@ -142,6 +146,25 @@ void MoveItems(IndexNode* src, std::uint32_t from, std::uint32_t k, IndexNode* d
   }
   src->n -= k;
   dst->n += k;
+}
+
+// Lists e at slot at of a leaf with room.
+void LeafPut(IndexLeaf* leaf, std::uint32_t at, Entry* e) {
+  std::copy_backward(leaf->xs + at, leaf->xs + leaf->n, leaf->xs + leaf->n + 1);
+  std::copy_backward(leaf->entries + at, leaf->entries + leaf->n, leaf->entries + leaf->n + 1);
+  std::copy_backward(leaf->ids + at, leaf->ids + leaf->n, leaf->ids + leaf->n + 1);
+  leaf->xs[at] = e->x();
+  leaf->entries[at] = e;
+  leaf->ids[at] = e->id;
+  ++leaf->n;
+  e->leaf = leaf;
+}
+
+void LeafDrop(IndexLeaf* leaf, std::uint32_t at) {
+  std::copy(leaf->xs + at + 1, leaf->xs + leaf->n, leaf->xs + at);
+  std::copy(leaf->entries + at + 1, leaf->entries + leaf->n, leaf->entries + at);
+  std::copy(leaf->ids + at + 1, leaf->ids + leaf->n, leaf->ids + at);
+  --leaf->n;
 }
 
 void PutChild(IndexInner* p, std::uint32_t at, IndexNode* child) {
@@ -303,14 +326,17 @@ Entry* CurveData::cover(double x) const {
   return static_cast<const IndexLeaf*>(n)->entries[LastNotAbove(n->xs, n->n, x)];
 }
 
+void CurveData::ensureIndex() const {
+  if (indexBuilt) return;
+  ids.reserve(size());
+  for (Entry* e = leading; e; e = e->nextEntry) ids.insert(e->id, e);
+  indexBuilt = true;
+}
+
 Entry* CurveData::find(std::uint64_t entryId) const {
-  if (!indexBuilt) {
-    index.reserve(size());
-    for (Entry* e = leading; e; e = e->nextEntry) index.emplace(e->id, e);
-    indexBuilt = true;
-  }
-  auto it = index.find(entryId);
-  return it == index.end() ? nullptr : it->second;
+  ensureIndex();
+  Entry* const* e = ids.find(entryId);
+  return e ? *e : nullptr;
 }
 
 std::size_t CurveData::rank(const Entry* e) const {
@@ -351,12 +377,7 @@ void TreeInsertAfter(CurveData& c, Entry* pos, Entry* e) {
   IndexLeaf* leaf = pos->leaf;
   const std::uint32_t at = SlotOf(leaf, pos) + 1;
   if (leaf->n < cFanout) {
-    std::copy_backward(leaf->xs + at, leaf->xs + leaf->n, leaf->xs + leaf->n + 1);
-    std::copy_backward(leaf->entries + at, leaf->entries + leaf->n, leaf->entries + leaf->n + 1);
-    leaf->xs[at] = e->x();
-    leaf->entries[at] = e;
-    ++leaf->n;
-    e->leaf = leaf;
+    LeafPut(leaf, at, e);
     AddToAncestors(leaf, true);
     return;
   }
@@ -371,12 +392,7 @@ void TreeInsertAfter(CurveData& c, Entry* pos, Entry* e) {
     into = at <= keep ? leaf : sib;
     i = at <= keep ? at : at - keep;
   }
-  std::copy_backward(into->xs + i, into->xs + into->n, into->xs + into->n + 1);
-  std::copy_backward(into->entries + i, into->entries + into->n, into->entries + into->n + 1);
-  into->xs[i] = e->x();
-  into->entries[i] = e;
-  ++into->n;
-  e->leaf = into;
+  LeafPut(into, i, e);
   AttachSibling(c, leaf, sib);
 }
 
@@ -393,9 +409,7 @@ void TreeErase(CurveData& c, Entry* e) {
   if (!leaf) return;
   const std::uint32_t at = SlotOf(leaf, e);
   if (at == leaf->n) return;
-  std::copy(leaf->xs + at + 1, leaf->xs + leaf->n, leaf->xs + at);
-  std::copy(leaf->entries + at + 1, leaf->entries + leaf->n, leaf->entries + at);
-  --leaf->n;
+  LeafDrop(leaf, at);
   AddToAncestors(leaf, false);
   if (at == 0) PropagateFirst(leaf);
   Rebalance(c, leaf);
@@ -431,6 +445,7 @@ void TreeBuild(CurveData& c, const std::vector<Entry*>& ordered) {
       Entry* e = ordered[from + i];
       leaf->xs[i] = e->x();
       leaf->entries[i] = e;
+      leaf->ids[i] = e->id;
       e->leaf = leaf;
     }
     leaf->n = k;
@@ -460,6 +475,28 @@ void TreeKeyMoved(CurveData&, const Entry* e) {
   if (at == leaf->n) return;
   leaf->xs[at] = e->x();
   if (at == 0) PropagateFirst(leaf);
+}
+
+const IndexLeaf* FirstLeaf(const CurveData& c) {
+  const IndexNode* n = c.indexRoot;
+  while (n && !n->isLeaf) n = static_cast<const IndexInner*>(n)->children[0];
+  return static_cast<const IndexLeaf*>(n);
+}
+
+const IndexLeaf* NextLeaf(const IndexLeaf* leaf) {
+  const IndexNode* n = leaf;
+  while (n->parent && n->slot + 1 == n->parent->n) n = n->parent;
+  if (!n->parent) return nullptr;
+  n = n->parent->children[n->slot + 1];
+  while (!n->isLeaf) n = static_cast<const IndexInner*>(n)->children[0];
+  return static_cast<const IndexLeaf*>(n);
+}
+
+LeafView ViewOf(const IndexLeaf* leaf) { return {leaf->entries, leaf->ids, leaf->xs, leaf->n}; }
+
+void PrefetchLeaf(const IndexLeaf* leaf) {
+  const char* p = reinterpret_cast<const char*>(leaf);
+  for (std::size_t off = 0; off < sizeof(IndexLeaf); off += 64) Prefetch(p + off);
 }
 
 std::vector<Entry*> TreeEntries(const CurveData& c) {
@@ -514,8 +551,11 @@ std::string TreeCheck(const CurveData& c) {
       if (leaf->entries[i] != e) err << "entry " << seen << " out of place; ";
       if (e->leaf != leaf) err << "leaf link of entry " << seen << "; ";
       if (leaf->xs[i] != e->x()) err << "x of entry " << seen << "; ";
+      if (leaf->ids[i] != e->id) err << "identity of entry " << seen << "; ";
       if (e->nextEntry && e->nextEntry->prevEntry != e) err << "back link after entry " << seen << "; ";
       if (!e->nextEntry && c.tail != e) err << "tail; ";
+      if (e->hasIn != (e->nextEntry != nullptr)) err << "right key flag of entry " << seen << "; ";
+      if (e->leading != (seen == 0)) err << "leading flag of entry " << seen << "; ";
       e = e->nextEntry;
     }
   }

@@ -40,23 +40,30 @@ struct Entry;
 struct IndexLeaf;
 struct IndexNode;
 
-struct EntryLinks {
-  Entry* prevEntry = nullptr;  // not owned
-  Entry* nextEntry = nullptr;  // not owned
-  IndexLeaf* leaf = nullptr;   // not owned; the index leaf listing the entry
+// What record getters read of an entry (its curve, its flags, then the
+// key's position from the Keyframe base) comes first, right after the shared
+// count that an entry allocated on its own carries in front of it, so that a
+// record costs one or two cache lines; the links that walks and edits follow
+// come next.
+struct EntryHead {
+  CurveData* curve = nullptr;  // not owned; null once the entry left its curve
   bool leading = false;        // the entry without a key
   bool hasIn = false;          // the segment has a right key, so an in-tangent
   bool dirty = false;          // automatic handles wait for upkeep
 };
 
-struct Entry : EntryLinks, Keyframe, Segment, OutTangentPart, InTangentPart {
+struct EntryLinks {
+  std::shared_ptr<Entry> self;  // the curve's ownership while in a curve
+  Entry* prevEntry = nullptr;   // not owned
+  Entry* nextEntry = nullptr;   // not owned
+  IndexLeaf* leaf = nullptr;    // not owned; the index leaf listing the entry
+  std::uint64_t id = 0;
+};
+
+struct Entry : EntryHead, Keyframe, EntryLinks, Segment, OutTangentPart, InTangentPart {
   Entry();
   ~Entry();
   using Keyframe::get;  // the key's position, not a handle's offset
-
-  CurveData* curve = nullptr;  // not owned; null once the entry left its curve
-  std::uint64_t id = 0;
-  std::shared_ptr<Entry> self;  // the curve's ownership while in a curve
 
   double x() const { return leading ? -std::numeric_limits<double>::infinity() : get().x; }
   Keyframe& key() { return *this; }
@@ -71,6 +78,134 @@ struct Entry : EntryLinks, Keyframe, Segment, OutTangentPart, InTangentPart {
   Entry* next() const { return nextEntry; }
   Entry* prev() const { return prevEntry; }
 };
+
+// A hint that p will be read soon; batched lookups issue it a few items
+// ahead so that their cache misses overlap instead of queueing.
+inline void Prefetch(const void* p) {
+#if defined(__GNUC__)
+  __builtin_prefetch(p);
+#else
+  (void)p;
+#endif
+}
+
+struct Entry;
+// Starts loading what walks and record getters read of an entry.
+void PrefetchEntry(const Entry* e);
+
+// Identity -> value in one flat array with linear probing: a lookup reads
+// one cache line where a node-based map reads a bucket and then a node.
+// Identities are never 0, which marks a free slot. Removal shifts the
+// following run back instead of leaving tombstones, so lookups never slow
+// down with use.
+template <class V>
+class IdTable {
+ public:
+  std::size_t size() const { return mSize; }
+  void clear() {
+    mSlots.clear();
+    mSlots.shrink_to_fit();
+    mSize = 0;
+  }
+  void reserve(std::size_t n) {
+    if (2 * n > mSlots.size()) rehash(n);
+  }
+  // False (and no change) when the identity is present already.
+  bool insert(std::uint64_t id, V value) {
+    if (2 * (mSize + 1) > mSlots.size()) rehash(mSize + 1);
+    std::size_t i = home(id);
+    for (; mSlots[i].id; i = (i + 1) & mask()) {
+      if (mSlots[i].id == id) return false;
+    }
+    mSlots[i] = {id, value};
+    ++mSize;
+    return true;
+  }
+  const V* find(std::uint64_t id) const {
+    if (mSlots.empty() || !id) return nullptr;
+    for (std::size_t i = home(id); mSlots[i].id; i = (i + 1) & mask()) {
+      if (mSlots[i].id == id) return &mSlots[i].value;
+    }
+    return nullptr;
+  }
+  bool erase(std::uint64_t id) {
+    if (mSlots.empty() || !id) return false;
+    std::size_t i = home(id);
+    for (; mSlots[i].id != id; i = (i + 1) & mask()) {
+      if (!mSlots[i].id) return false;
+    }
+    // Pull back every later member of the run that may sit at i.
+    for (std::size_t j = (i + 1) & mask(); mSlots[j].id; j = (j + 1) & mask()) {
+      const std::size_t h = home(mSlots[j].id);
+      if (((j - h) & mask()) >= ((j - i) & mask())) {
+        mSlots[i] = mSlots[j];
+        i = j;
+      }
+    }
+    mSlots[i] = Slot();
+    --mSize;
+    return true;
+  }
+  // Starts loading the slot a lookup of id would read first.
+  void prefetch(std::uint64_t id) const {
+    if (!mSlots.empty()) Prefetch(&mSlots[home(id)]);
+  }
+  template <class F>
+  void forEach(F f) const {
+    for (const Slot& s : mSlots)
+      if (s.id) f(s.id, s.value);
+  }
+  bool operator==(const IdTable& o) const {
+    if (mSize != o.mSize) return false;
+    for (const Slot& s : mSlots) {
+      if (!s.id) continue;
+      const V* v = o.find(s.id);
+      if (!v || !(*v == s.value)) return false;
+    }
+    return true;
+  }
+  bool operator!=(const IdTable& o) const { return !(*this == o); }
+
+ private:
+  struct Slot {
+    std::uint64_t id = 0;
+    V value{};
+  };
+  std::size_t mask() const { return mSlots.size() - 1; }
+  // Fibonacci hashing: consecutive identities land far apart.
+  std::size_t home(std::uint64_t id) const {
+    return static_cast<std::size_t>((id * 0x9E3779B97F4A7C15ull) >> mShift);
+  }
+  void rehash(std::size_t n) {
+    std::size_t cap = 16;
+    unsigned bits = 4;
+    while (cap < 2 * n) {
+      cap *= 2;
+      ++bits;
+    }
+    std::vector<Slot> old;
+    old.swap(mSlots);
+    mSlots.assign(cap, Slot());
+    mShift = 64 - bits;
+    for (const Slot& s : old) {
+      if (!s.id) continue;
+      std::size_t i = home(s.id);
+      while (mSlots[i].id) i = (i + 1) & mask();
+      mSlots[i] = s;
+    }
+  }
+  std::vector<Slot> mSlots;
+  std::size_t mSize = 0;
+  unsigned mShift = 60;
+};
+
+inline void PrefetchEntry(const Entry* e) {
+  // From the shared count in front of the entry to its self link: 72 bytes,
+  // so two lines at most.
+  const std::uintptr_t p = reinterpret_cast<std::uintptr_t>(e);
+  Prefetch(reinterpret_cast<const void*>(p - 16));
+  Prefetch(reinterpret_cast<const char*>(&e->self) + sizeof(e->self) - 1);
+}
 
 // n fresh entries for a bulk build, allocated in a few large blocks instead
 // of one by one. Each entry's self shares its block, so a block lives while
@@ -106,10 +241,12 @@ struct CurveData {
   // (selections ask for it; copies and bulk edits need not pay for it) and
   // kept up to date from then on.
   Entry* find(std::uint64_t entryId) const;
-  bool indexed() const { return indexBuilt; }
-  void indexAdd(Entry* e) { if (indexBuilt) index.emplace(e->id, e); }
-  void indexRemove(const Entry* e) { if (indexBuilt) index.erase(e->id); }
-  void indexReset() { index.clear(); indexBuilt = false; }
+  // Builds the identity index now when it does not exist yet.
+  void ensureIndex() const;
+  void prefetchFind(std::uint64_t entryId) const { if (indexBuilt) ids.prefetch(entryId); }
+  void indexAdd(Entry* e) { if (indexBuilt) ids.insert(e->id, e); }
+  void indexRemove(const Entry* e) { if (indexBuilt) ids.erase(e->id); }
+  void indexReset() { ids.clear(); indexBuilt = false; }
 
   // Entry whose segment covers x (left key x <= x < next key x). While the
   // order is broken (inside a Switch) the answer is some entry, never an
@@ -120,7 +257,7 @@ struct CurveData {
   Entry* at(std::size_t position) const;
 
  private:
-  mutable std::unordered_map<std::uint64_t, Entry*> index;
+  mutable IdTable<Entry*> ids;
   mutable bool indexBuilt = false;
 };
 
@@ -191,6 +328,20 @@ void TreeReset(CurveData& c);
 void TreeKeyMoved(CurveData& c, const Entry* e);
 // Every entry in list order.
 std::vector<Entry*> TreeEntries(const CurveData& c);
+// The index's leaves in order, each a run of consecutive entries with their
+// identities and x in dense arrays: what a walk over many entries reads
+// instead of the entries themselves.
+struct LeafView {
+  Entry* const* entries;
+  const std::uint64_t* ids;
+  const double* xs;
+  std::uint32_t n;
+};
+const IndexLeaf* FirstLeaf(const CurveData& c);
+const IndexLeaf* NextLeaf(const IndexLeaf* leaf);
+LeafView ViewOf(const IndexLeaf* leaf);
+// Starts loading a leaf's identities and entries.
+void PrefetchLeaf(const IndexLeaf* leaf);
 // Structural check of the index against the list, for tests: empty when
 // sound, else what is wrong.
 std::string TreeCheck(const CurveData& c);
