@@ -325,10 +325,33 @@ std::vector<double> FilterClamped(const std::vector<Sample>& samples, long doubl
   }
   return out;
 }
+
+// What MakeBezier does after a run was replaced: the new segments already
+// are bezier, so only the one covering x0, when it is an old one, may not be.
+void BezierBeforeRun(Private::CurveData& c, double x0, const std::shared_ptr<Interpolator>& bez) {
+  Private::Entry* e = c.cover(x0);
+  if (!e->isExterior() && e->getInterpolator() != bez) e->setInterpolator(bez);
+}
+
+// The samples as key positions; the ends (k == 0, k == n - 1) keep the
+// sampled value when inner values are given.
+std::vector<Vector2D<double>> Positions(const std::vector<Sample>& samples, const std::vector<double>* inner) {
+  std::vector<Vector2D<double>> keys(samples.size());
+  for (std::size_t k = 0; k < samples.size(); ++k) {
+    const bool end = k == 0 || k + 1 == samples.size();
+    keys[k] = Vector2D<double>(samples[k].x, inner && !end ? (*inner)[k] : samples[k].y);
+  }
+  return keys;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- bake
 
+// The new keys go in as one run: the list and the index are built once and
+// the upkeep runs once, instead of one search, link and upkeep per sample.
+// A curve whose order waits for repair (inside a Switch) has no reliable
+// run to replace; it takes the keys one at a time.
 bool BakeCurve(FCurve& curve, double x0, double x1, double step) {
   if (!CheckSpan(x0, x1, step)) return false;
   std::vector<double> xs;
@@ -338,6 +361,20 @@ bool BakeCurve(FCurve& curve, double x0, double x1, double step) {
 
   const auto bez = Bezier::create();
   FCurve::Switch hold(curve);
+  Private::CurveData& c = *Access::data(curve);
+  if (!c.orderSuspect) {
+    // A key already at either end keeps its handles.
+    const double h = step / 3.0;
+    Private::ReplaceRun(c, x0, x1, Positions(samples, nullptr), bez,
+                        [&](std::size_t k, Access::TangentValue& in, Access::TangentValue& out) {
+                          const double m = samples[k].d;
+                          in = Access::handle(true, TangentType::Fixed, Vector2D<double>(-h, -m * h));
+                          out = Access::handle(false, TangentType::Fixed, Vector2D<double>(h, m * h));
+                        });
+    Private::RequestUpkeep(c);
+    BezierBeforeRun(c, x0, bez);
+    return true;
+  }
   RemoveInner(curve, x0, x1);
   // The last sample is x1: a key is added there only when none is near.
   for (const Sample& s : samples) {
@@ -371,6 +408,18 @@ bool SmoothCurve(FCurve& curve, double x0, double x1, double step, int radius, i
 
   const auto bez = Bezier::create();
   FCurve::Switch hold(curve);
+  Private::CurveData& c = *Access::data(curve);
+  if (!c.orderSuspect) {
+    // As in BakeCurve: one run. Clamped handles are computed by the upkeep.
+    Private::ReplaceRun(c, x0, x1, Positions(samples, &smooth), bez,
+                        [](std::size_t, Access::TangentValue& in, Access::TangentValue& out) {
+                          in = Access::handle(true, TangentType::Clamped, {});
+                          out = Access::handle(false, TangentType::Clamped, {});
+                        });
+    Private::RequestUpkeep(c);
+    BezierBeforeRun(c, x0, bez);
+    return true;
+  }
   RemoveInner(curve, x0, x1);
   auto clampKey = [](Keyframe& key) {
     if (auto t = key.getInTangent()) t->setType(TangentType::Clamped);

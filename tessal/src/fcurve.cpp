@@ -43,21 +43,9 @@ Entry::Entry() {
 
 Entry::~Entry() = default;
 
-std::vector<Entry*> AllocateEntries(std::size_t n) {
-  // Large enough that allocation costs vanish per entry, small enough that a
-  // few surviving entries do not pin much memory of a mostly removed run.
-  constexpr std::size_t cBlock = 1024;
-  std::vector<Entry*> v;
-  v.reserve(n);
-  for (std::size_t from = 0; from < n; from += cBlock) {
-    const std::size_t k = std::min(cBlock, n - from);
-    std::shared_ptr<Entry[]> block(new Entry[k]);
-    for (std::size_t i = 0; i < k; ++i) {
-      block[i].self = std::shared_ptr<Entry>(block, &block[i]);
-      v.push_back(&block[i]);
-    }
-  }
-  return v;
+std::shared_ptr<Entry> NewEntryBlock(std::size_t k) {
+  std::shared_ptr<Entry[]> block(new Entry[k]);
+  return std::shared_ptr<Entry>(block, block.get());
 }
 
 CurveData::~CurveData() {
@@ -330,8 +318,11 @@ bool Segment::hasRightKey() const {
   return e->curve && e->hasIn;
 }
 
-bool Segment::getShape(SegmentShape& s) const {
-  const Entry* e = Access::entryOf(*this);
+namespace {
+// The shape of an entry's segment; false for an exterior one. Evaluation
+// comes here directly: within the library a call to the exported getShape
+// could not be inlined.
+bool ShapeOf(const Entry* e, SegmentShape& s) {
   if (!e->curve || e->leading || !e->hasIn) return false;
   const Entry* n = e->next();
   if (!n) return false;
@@ -354,6 +345,9 @@ bool Segment::getShape(SegmentShape& s) const {
   }
   return true;
 }
+}  // namespace
+
+bool Segment::getShape(SegmentShape& s) const { return ShapeOf(Access::entryOf(*this), s); }
 
 namespace {
 // order 0: value, 1: first derivative, 2: second derivative.
@@ -369,7 +363,7 @@ double EvalSegment(const Segment& seg, double x, int order) {
   if (!e->hasIn) return Exterior(seg, e->key(), e->out().get(), x, order);
   SegmentShape s;
   const auto& interp = seg.getInterpolator();
-  if (!seg.getShape(s) || !interp) return order == 0 ? e->get().y : 0.0;
+  if (!ShapeOf(e, s) || !interp) return order == 0 ? e->get().y : 0.0;
   const double cx = std::max(s.p0.x, std::min(s.p3.x, x));
   switch (order) {
     case 1: return interp->firstDerivative(s, cx);
@@ -382,7 +376,7 @@ void SampleSegment(const Segment& seg, double x0, double x1, std::size_t n, Vect
   if (n == 0 || !out) return;
   SegmentShape s;
   const auto& interp = seg.getInterpolator();
-  if (seg.getShape(s) && interp && std::isfinite(x0) && std::isfinite(x1)) {
+  if (ShapeOf(Access::entryOf(seg), s) && interp && std::isfinite(x0) && std::isfinite(x1)) {
     x0 = std::max(s.p0.x, std::min(s.p3.x, x0));
     x1 = std::max(s.p0.x, std::min(s.p3.x, x1));
     switch (order) {

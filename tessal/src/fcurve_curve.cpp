@@ -84,14 +84,12 @@ std::shared_ptr<FCurve> FCurve::createCopy(const FCurve& source) {
   to.properties = from.properties;
   // Entries in bulk, copied in list order, and the index built once over
   // them: O(n) with no per-entry allocation or search.
-  std::vector<Entry*> ordered = Private::AllocateEntries(from.size());
-  std::size_t i = 0;
-  for (const Entry* e = from.leading; e && i < ordered.size(); e = e->next(), ++i) {
-    Entry* n = ordered[i];
-    CopyEntry(*e, *n);
+  const Entry* next = from.leading;
+  std::vector<Entry*> ordered = Private::AllocateEntries(from.size(), [&](Entry* n, std::size_t) {
+    CopyEntry(*next, *n);
     n->curve = &to;
-  }
-  ordered.resize(i);
+    next = next->next();
+  });
   // The fresh leading entry is replaced by the copy of the source's.
   Entry* fresh = to.leading;
   Private::TreeReset(to);
@@ -183,6 +181,102 @@ bool FCurve::removeSegment(Projection entry) {
   Private::RequestUpkeep(c);
   return true;
 }
+
+namespace Private {
+
+std::vector<Entry*> ReplaceRun(CurveData& c, double x0, double x1, const std::vector<Vector2D<double>>& keys,
+                               const std::shared_ptr<Interpolator>& interpolator, const RunHandles& handles) {
+  std::vector<Entry*> made(keys.size(), nullptr);
+  // a stays (the last entry at or below x0); the run after it up to b, the
+  // first entry from x1 on, goes.
+  Entry* a = c.cover(x0);
+  std::vector<Entry*> run;
+  Entry* b = a->next();
+  for (; b && b->x() < x1; b = b->next()) run.push_back(b);
+  // The in-handle arriving at b, held by the entry before it.
+  const Access::TangentValue arriving = b ? Access::value((run.empty() ? a : run.back())->in()) : Access::freshIn();
+
+  // Which positions go in: each against the last key kept before it and b.
+  std::vector<std::size_t> taken;
+  taken.reserve(keys.size());
+  const Entry* before = a;
+  double beforeX = a->x();
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const Vector2D<double>& k = keys[i];
+    if (!IsFinite(k) || !(k.x >= x0 && k.x <= x1)) continue;
+    if (!(before && before->leading) && TooClose(k.x - beforeX)) continue;
+    if (b && TooClose(b->x() - k.x)) continue;
+    taken.push_back(i);
+    before = nullptr;
+    beforeX = k.x;
+  }
+  if (run.empty() && taken.empty()) return made;
+
+  // Every new key leaves a fresh in-handle in the entry before it, which
+  // then takes the new key's in-handle; the last one's segment arrives at b
+  // with b's in-handle.
+  const std::uint64_t firstId = NewIdentities(taken.size());
+  const std::uint8_t flags = Access::insertedFlags(Keyframe());
+  Entry* prev = a;
+  std::vector<Entry*> fresh = AllocateEntries(taken.size(), [&](Entry* e, std::size_t j) {
+    const std::size_t k = taken[j];
+    e->id = firstId + j;
+    e->curve = &c;
+    e->hasIn = true;
+    Access::setPosition(e->key(), keys[k]);
+    Access::keyFlags(e->key()) = flags;
+    e->segment().setInterpolator(interpolator);
+    Access::TangentValue in = Access::freshIn();
+    Access::TangentValue out = Access::value(e->out());
+    if (handles) handles(k, in, out);
+    Access::assign(prev->in(), in);
+    Access::assign(e->out(), out);
+    prev->hasIn = true;
+    if (IsAutomatic(in.type) || IsAutomatic(out.type)) MarkDirty(c, e);
+    made[k] = e;
+    prev = e;
+  });
+  prev->hasIn = b != nullptr;
+  Access::assign(prev->in(), arriving);
+
+  // Few edits in a long curve go through the index one by one; otherwise
+  // the list and the index are rebuilt once.
+  if ((run.size() + fresh.size()) * 16 < c.size()) {
+    for (Entry* e : run) TreeErase(c, e);
+    Entry* pos = a;
+    for (Entry* e : fresh) {
+      TreeInsertAfter(c, pos, e);
+      pos = e;
+    }
+  } else {
+    std::vector<Entry*> ordered;
+    ordered.reserve(c.size() - run.size() + fresh.size());
+    for (Entry* e = c.leading; e != b; e = e->next()) {
+      ordered.push_back(e);
+      if (e == a) break;
+    }
+    ordered.insert(ordered.end(), fresh.begin(), fresh.end());
+    for (Entry* e = b; e; e = e->next()) ordered.push_back(e);
+    for (Entry* e : run) e->prevEntry = e->nextEntry = nullptr, e->leaf = nullptr;
+    TreeBuild(c, ordered);
+  }
+  for (Entry* e : fresh) c.indexAdd(e);
+  // The removed entries may be the last owners' only link: hold them until
+  // nothing here reads them any more.
+  std::vector<std::shared_ptr<Entry>> gone;
+  gone.reserve(run.size());
+  for (Entry* e : run) {
+    c.indexRemove(e);
+    e->curve = nullptr;
+    gone.push_back(std::move(e->self));
+  }
+  BumpStructureEpoch();
+  MarkDirty(c, a);
+  MarkDirty(c, b);
+  return made;
+}
+
+}  // namespace Private
 
 void FCurve::clear() {
   CurveData& c = *mData;

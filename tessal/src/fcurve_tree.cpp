@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <sstream>
 
 ZENTHO_TESSAL_NAMESPACE_BEGIN
@@ -23,14 +24,21 @@ constexpr std::uint32_t cMinFill = cFanout / 4;
 
 struct IndexInner;
 
+constexpr double cPad = std::numeric_limits<double>::infinity();
+
 struct IndexNode {
+  IndexNode() { std::fill(xs, xs + cFanout, cPad); }
   IndexInner* parent = nullptr;  // not owned
   std::uint32_t n = 0;           // entries or children held
   std::uint32_t slot = 0;        // position in the parent
   bool isLeaf = false;
-  // x of every entry (leaves) or of the first entry under every child.
+  // x of every entry (leaves) or of the first entry under every child; the
+  // unused slots hold +inf, so that a search need not know how many are used.
   double xs[cFanout];
 };
+
+// After a node shrank from was to n items: its freed slots are padding.
+void ClearTail(IndexNode* node, std::uint32_t was) { std::fill(node->xs + node->n, node->xs + was, cPad); }
 
 struct IndexLeaf : IndexNode {
   IndexLeaf() { isLeaf = true; }
@@ -67,16 +75,16 @@ std::size_t Total(const IndexNode* n) {
   return t;
 }
 
-// Slot of the last x not above q; 0 when there is none. Branch-free halving
-// with a trip count that depends on n only, so nothing is mispredicted.
-std::uint32_t LastNotAbove(const double* xs, std::uint32_t n, double q) {
-  const double* base = xs;
-  while (n > 1) {
-    const std::uint32_t half = n / 2;
-    base = base[half] <= q ? base + half : base;
-    n -= half;
-  }
-  return static_cast<std::uint32_t>(base - xs);
+// Slot of the last of a node's x not above q; 0 when there is none.
+// Branch-free halving over all the slots: a fixed number of steps, none of
+// which waits for the node's item count (padding never passes the test but
+// for q = +inf, where the last item is the answer).
+static_assert((cFanout & (cFanout - 1)) == 0, "halving needs a power of two");
+std::uint32_t LastNotAbove(const IndexNode* node, double q) {
+  const double* base = node->xs;
+  for (std::uint32_t half = cFanout / 2; half > 0; half /= 2) base = base[half] <= q ? base + half : base;
+  const std::uint32_t i = static_cast<std::uint32_t>(base - node->xs);
+  return std::min(i, node->n - 1);
 }
 
 // Asks for a node's header and x array at once: the halving above would
@@ -146,6 +154,7 @@ void MoveItems(IndexNode* src, std::uint32_t from, std::uint32_t k, IndexNode* d
   }
   src->n -= k;
   dst->n += k;
+  ClearTail(src, src->n + k);
 }
 
 // Lists e at slot at of a leaf with room.
@@ -165,6 +174,7 @@ void LeafDrop(IndexLeaf* leaf, std::uint32_t at) {
   std::copy(leaf->entries + at + 1, leaf->entries + leaf->n, leaf->entries + at);
   std::copy(leaf->ids + at + 1, leaf->ids + leaf->n, leaf->ids + at);
   --leaf->n;
+  ClearTail(leaf, leaf->n + 1);
 }
 
 void PutChild(IndexInner* p, std::uint32_t at, IndexNode* child) {
@@ -253,6 +263,7 @@ void Rebalance(CurveData& c, IndexNode* node) {
       std::copy(p->children + rs + 1, p->children + p->n, p->children + rs);
       std::copy(p->counts + rs + 1, p->counts + p->n, p->counts + rs);
       --p->n;
+      ClearTail(p, p->n + 1);
       for (std::uint32_t i = rs; i < p->n; ++i) p->children[i]->slot = i;
       FreeNode(right);
       if (leftWasEmpty) PropagateFirst(left);
@@ -320,10 +331,10 @@ Entry* CurveData::cover(double x) const {
   if (std::isnan(x) || !indexRoot) return leading;
   const IndexNode* n = indexRoot;
   while (!n->isLeaf) {
-    n = static_cast<const IndexInner*>(n)->children[LastNotAbove(n->xs, n->n, x)];
+    n = static_cast<const IndexInner*>(n)->children[LastNotAbove(n, x)];
     PrefetchNode(n);
   }
-  return static_cast<const IndexLeaf*>(n)->entries[LastNotAbove(n->xs, n->n, x)];
+  return static_cast<const IndexLeaf*>(n)->entries[LastNotAbove(n, x)];
 }
 
 void CurveData::ensureIndex() const {
@@ -434,15 +445,16 @@ void TreeBuild(CurveData& c, const std::vector<Entry*>& ordered) {
   c.count = ordered.size();
   c.leading = ordered.empty() ? nullptr : ordered.front();
   c.tail = ordered.empty() ? nullptr : ordered.back();
-  for (std::size_t i = 0; i < ordered.size(); ++i) {
-    ordered[i]->prevEntry = i ? ordered[i - 1] : nullptr;
-    ordered[i]->nextEntry = i + 1 < ordered.size() ? ordered[i + 1] : nullptr;
-  }
   if (ordered.empty()) return;
 
-  std::vector<IndexNode*> level = BuildLevel<IndexLeaf>(ordered.size(), [&](IndexLeaf* leaf, std::size_t from, std::uint32_t k) {
+  // One pass over the entries: list links and leaf slots together.
+  const std::size_t n = ordered.size();
+  std::vector<IndexNode*> level = BuildLevel<IndexLeaf>(n, [&](IndexLeaf* leaf, std::size_t from, std::uint32_t k) {
     for (std::uint32_t i = 0; i < k; ++i) {
-      Entry* e = ordered[from + i];
+      const std::size_t at = from + i;
+      Entry* e = ordered[at];
+      e->prevEntry = at ? ordered[at - 1] : nullptr;
+      e->nextEntry = at + 1 < n ? ordered[at + 1] : nullptr;
       leaf->xs[i] = e->x();
       leaf->entries[i] = e;
       leaf->ids[i] = e->id;
@@ -512,6 +524,8 @@ namespace {
 std::size_t CheckNode(const IndexNode* n, std::size_t depth, std::size_t& leafDepth,
                       std::vector<const IndexLeaf*>& leaves, std::ostringstream& err) {
   if (n->n == 0 || n->n > cFanout) err << "node holding " << n->n << "; ";
+  for (std::uint32_t i = n->n; i < cFanout; ++i)
+    if (n->xs[i] != cPad) err << "padding at " << i << "; ";
   if (n->isLeaf) {
     if (leafDepth == 0) leafDepth = depth;
     else if (leafDepth != depth) err << "leaves at depths " << leafDepth << " and " << depth << "; ";

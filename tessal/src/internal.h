@@ -8,6 +8,7 @@
 #include <tessal/selection.h>
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -207,10 +208,33 @@ inline void PrefetchEntry(const Entry* e) {
   Prefetch(reinterpret_cast<const char*>(&e->self) + sizeof(e->self) - 1);
 }
 
-// n fresh entries for a bulk build, allocated in a few large blocks instead
-// of one by one. Each entry's self shares its block, so a block lives while
-// any of its entries is in a curve or held by a caller.
-std::vector<Entry*> AllocateEntries(std::size_t n);
+// A block of k default entries in one allocation, owned through the
+// returned pointer to its first entry.
+std::shared_ptr<Entry> NewEntryBlock(std::size_t k);
+
+// n fresh entries for a bulk build, allocated in blocks instead of one by
+// one. Each entry's self shares its block, so a block lives while any of its
+// entries is in a curve or held by a caller. init(entry, i) runs on each
+// right after it is made, while it is still in cache.
+template <class Init>
+std::vector<Entry*> AllocateEntries(std::size_t n, Init init) {
+  // Large enough that allocation costs vanish per entry, small enough that a
+  // few surviving entries do not pin much memory of a mostly removed run.
+  constexpr std::size_t cBlock = 1024;
+  std::vector<Entry*> v;
+  v.reserve(n);
+  for (std::size_t from = 0; from < n; from += cBlock) {
+    const std::size_t k = n - from < cBlock ? n - from : cBlock;
+    const std::shared_ptr<Entry> block = NewEntryBlock(k);
+    for (std::size_t i = 0; i < k; ++i) {
+      Entry* e = block.get() + i;
+      e->self = std::shared_ptr<Entry>(block, e);
+      init(e, from + i);
+      v.push_back(e);
+    }
+  }
+  return v;
+}
 
 struct CurveData {
   CurveData() = default;
@@ -308,6 +332,11 @@ struct Access {
   }
   // A default in-handle (Smooth, zero offset).
   static TangentValue freshIn() { return {{}, TangentType::Smooth, Tangent::cIn}; }
+  // What Tangent::setType(type), setWeighted(false) and set(offset) leave
+  // in a default handle; a non-finite offset is ignored as set() ignores it.
+  static TangentValue handle(bool in, unsigned char type, const Vector2D<double>& offset) {
+    return {IsFinite(offset) ? offset : Vector2D<double>(), type, in ? Tangent::cIn : std::uint8_t{0}};
+  }
 
   // A segment's owned property block (moved between segments by rebuilds).
   static auto& properties(Segment& s) { return s.mProperties; }
@@ -345,6 +374,24 @@ void PrefetchLeaf(const IndexLeaf* leaf);
 // Structural check of the index against the list, for tests: empty when
 // sound, else what is wrong.
 std::string TreeCheck(const CurveData& c);
+
+// ---- bulk edits (fcurve_curve.cpp)
+// Replaces the keys strictly inside (x0, x1) of a curve in x order by new
+// keys at the given ascending positions, exactly as removing them and then
+// inserting the positions one by one would: a position is skipped when it is
+// not finite, lies outside [x0, x1], or is not at least the minimum
+// separation beyond the key before it or short of the first key from x1 on;
+// in-handles travel with their keys. New entries get fresh identities, default handles
+// and the interpolator. The list and the index are updated once, and the
+// keys either side of the run are marked for upkeep; requesting the upkeep
+// is left to the caller. Returns, per position, the new entry, or null where
+// it was skipped.
+// handles(i, in, out) gives the handles of the key at position i (in and
+// out start as a new key's defaults); new keys with automatic handles are
+// marked for upkeep.
+using RunHandles = std::function<void(std::size_t, Access::TangentValue&, Access::TangentValue&)>;
+std::vector<Entry*> ReplaceRun(CurveData& c, double x0, double x1, const std::vector<Vector2D<double>>& keys,
+                               const std::shared_ptr<Interpolator>& interpolator, const RunHandles& handles);
 
 // ---- upkeep: automatic handles and order repair (fcurve_upkeep.cpp)
 // Too close in x: closer than the minimum separation by more than rounding.
