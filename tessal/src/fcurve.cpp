@@ -36,11 +36,6 @@ std::atomic<std::uint64_t>& Epoch() {
 std::uint64_t StructureEpoch() { return Epoch().load(std::memory_order_relaxed); }
 void BumpStructureEpoch() { Epoch().fetch_add(1, std::memory_order_relaxed); }
 
-Entry::Entry() {
-  Access::keyFlags(key()) |= Keyframe::cEmbedded;
-  Access::assign(in(), Access::freshIn());
-}
-
 Entry::~Entry() = default;
 
 std::shared_ptr<Entry> NewEntryBlock(std::size_t k) {

@@ -84,17 +84,19 @@ std::shared_ptr<FCurve> FCurve::createCopy(const FCurve& source) {
   to.properties = from.properties;
   // Entries in bulk, copied in list order, and the index built once over
   // them: O(n) with no per-entry allocation or search.
-  const Entry* next = from.leading;
-  std::vector<Entry*> ordered = Private::AllocateEntries(from.size(), [&](Entry* n, std::size_t) {
-    CopyEntry(*next, *n);
-    n->curve = &to;
-    next = next->next();
-  });
   // The fresh leading entry is replaced by the copy of the source's.
   Entry* fresh = to.leading;
   Private::TreeReset(to);
   fresh->curve = nullptr;
-  Private::TreeBuild(to, ordered);
+  const Entry* next = from.leading;
+  Private::TreeBuilder index(to, from.size());
+  Private::AllocateEntries(from.size(), [&](Entry* n, std::size_t) {
+    CopyEntry(*next, *n);
+    n->curve = &to;
+    index.add(n);
+    next = next->next();
+  });
+  index.finish();
   { std::shared_ptr<Entry> drop = std::move(fresh->self); }
   if (from.orderSuspect) {
     to.orderSuspect = true;
@@ -184,9 +186,8 @@ bool FCurve::removeSegment(Projection entry) {
 
 namespace Private {
 
-std::vector<Entry*> ReplaceRun(CurveData& c, double x0, double x1, const std::vector<Vector2D<double>>& keys,
-                               const std::shared_ptr<Interpolator>& interpolator, const RunHandles& handles) {
-  std::vector<Entry*> made(keys.size(), nullptr);
+void ReplaceRun(CurveData& c, double x0, double x1, const std::vector<Vector2D<double>>& keys,
+                const std::shared_ptr<Interpolator>& interpolator, RunHandles handles) {
   // a stays (the last entry at or below x0); the run after it up to b, the
   // first entry from x1 on, goes.
   Entry* a = c.cover(x0);
@@ -197,7 +198,7 @@ std::vector<Entry*> ReplaceRun(CurveData& c, double x0, double x1, const std::ve
   const Access::TangentValue arriving = b ? Access::value((run.empty() ? a : run.back())->in()) : Access::freshIn();
 
   // Which positions go in: each against the last key kept before it and b.
-  std::vector<std::size_t> taken;
+  std::vector<std::uint32_t> taken;  // runs hold at most cMaxGeneratedKeys
   taken.reserve(keys.size());
   const Entry* before = a;
   double beforeX = a->x();
@@ -206,61 +207,69 @@ std::vector<Entry*> ReplaceRun(CurveData& c, double x0, double x1, const std::ve
     if (!IsFinite(k) || !(k.x >= x0 && k.x <= x1)) continue;
     if (!(before && before->leading) && TooClose(k.x - beforeX)) continue;
     if (b && TooClose(b->x() - k.x)) continue;
-    taken.push_back(i);
+    taken.push_back(static_cast<std::uint32_t>(i));
     before = nullptr;
     beforeX = k.x;
   }
-  if (run.empty() && taken.empty()) return made;
+  if (run.empty() && taken.empty()) return;
 
   // Every new key leaves a fresh in-handle in the entry before it, which
   // then takes the new key's in-handle; the last one's segment arrives at b
   // with b's in-handle.
   const std::uint64_t firstId = NewIdentities(taken.size());
   const std::uint8_t flags = Access::insertedFlags(Keyframe());
+  // Few edits in a long curve go through the index one by one; otherwise
+  // the list and the index are rebuilt as the new entries are made.
+  const bool inPlace = (run.size() + taken.size()) * 16 < c.size();
+  std::unique_ptr<TreeBuilder> index;
+  if (!inPlace) {
+    index = std::make_unique<TreeBuilder>(c, c.size() - run.size() + taken.size());
+    for (Entry* e : run) e->prevEntry = e->nextEntry = nullptr, e->leaf = nullptr;
+    for (Entry* e = c.leading;; e = e->next()) {
+      index->add(e);
+      if (e == a) break;
+    }
+  }
   Entry* prev = a;
-  std::vector<Entry*> fresh = AllocateEntries(taken.size(), [&](Entry* e, std::size_t j) {
+  std::vector<Entry*> fresh;
+  if (inPlace) fresh.reserve(taken.size());
+  AllocateEntries(taken.size(), [&](Entry* e, std::size_t j) {
     const std::size_t k = taken[j];
     e->id = firstId + j;
     e->curve = &c;
     e->hasIn = true;
     Access::setPosition(e->key(), keys[k]);
     Access::keyFlags(e->key()) = flags;
-    e->segment().setInterpolator(interpolator);
+    Access::setInterpolator(e->segment(), interpolator);
     Access::TangentValue in = Access::freshIn();
     Access::TangentValue out = Access::value(e->out());
-    if (handles) handles(k, in, out);
+    handles(k, in, out);
     Access::assign(prev->in(), in);
     Access::assign(e->out(), out);
     prev->hasIn = true;
     if (IsAutomatic(in.type) || IsAutomatic(out.type)) MarkDirty(c, e);
-    made[k] = e;
+    if (index) index->add(e);
+    else fresh.push_back(e);
+    c.indexAdd(e);
     prev = e;
   });
   prev->hasIn = b != nullptr;
   Access::assign(prev->in(), arriving);
-
-  // Few edits in a long curve go through the index one by one; otherwise
-  // the list and the index are rebuilt once.
-  if ((run.size() + fresh.size()) * 16 < c.size()) {
+  if (index) {
+    for (Entry* e = b; e;) {
+      Entry* next = e->next();
+      index->add(e);
+      e = next;
+    }
+    index->finish();
+  } else {
     for (Entry* e : run) TreeErase(c, e);
     Entry* pos = a;
     for (Entry* e : fresh) {
       TreeInsertAfter(c, pos, e);
       pos = e;
     }
-  } else {
-    std::vector<Entry*> ordered;
-    ordered.reserve(c.size() - run.size() + fresh.size());
-    for (Entry* e = c.leading; e != b; e = e->next()) {
-      ordered.push_back(e);
-      if (e == a) break;
-    }
-    ordered.insert(ordered.end(), fresh.begin(), fresh.end());
-    for (Entry* e = b; e; e = e->next()) ordered.push_back(e);
-    for (Entry* e : run) e->prevEntry = e->nextEntry = nullptr, e->leaf = nullptr;
-    TreeBuild(c, ordered);
   }
-  for (Entry* e : fresh) c.indexAdd(e);
   // The removed entries may be the last owners' only link: hold them until
   // nothing here reads them any more.
   std::vector<std::shared_ptr<Entry>> gone;
@@ -273,7 +282,6 @@ std::vector<Entry*> ReplaceRun(CurveData& c, double x0, double x1, const std::ve
   BumpStructureEpoch();
   MarkDirty(c, a);
   MarkDirty(c, b);
-  return made;
 }
 
 }  // namespace Private

@@ -297,8 +297,10 @@ void Rebalance(CurveData& c, IndexNode* node) {
 // Builds one level over items of the level below: nodes as full as the
 // fanout allows, except that the last two share out evenly when the last
 // would be underfull.
-template <class Node, class Fill>
-std::vector<IndexNode*> BuildLevel(std::size_t items, Fill fill) {
+// Item counts of the nodes of one level over items: as full as the fanout
+// allows, except that the last two share out evenly when the last would be
+// underfull.
+std::vector<std::uint32_t> LevelSizes(std::size_t items) {
   std::vector<std::uint32_t> sizes;
   sizes.reserve(items / cFanout + 1);
   for (std::size_t rest = items; rest > 0;) {
@@ -311,16 +313,33 @@ std::vector<IndexNode*> BuildLevel(std::size_t items, Fill fill) {
     sizes[sizes.size() - 2] = both - both / 2;
     sizes.back() = both / 2;
   }
-  std::vector<IndexNode*> level;
-  level.reserve(sizes.size());
-  std::size_t from = 0;
-  for (std::uint32_t k : sizes) {
-    auto* node = new Node;
-    fill(node, from, k);
-    level.push_back(node);
-    from += k;
+  return sizes;
+}
+
+// The inner levels over a level of nodes in order; returns the root.
+IndexNode* BuildInner(std::vector<IndexNode*> level) {
+  while (level.size() > 1) {
+    const std::vector<std::uint32_t> sizes = LevelSizes(level.size());
+    std::vector<IndexNode*> above;
+    above.reserve(sizes.size());
+    std::size_t from = 0;
+    for (std::uint32_t k : sizes) {
+      auto* in = new IndexInner;
+      for (std::uint32_t i = 0; i < k; ++i) {
+        IndexNode* child = level[from + i];
+        in->xs[i] = child->xs[0];
+        in->children[i] = child;
+        in->counts[i] = static_cast<std::uint32_t>(Total(child));
+        child->parent = in;
+        child->slot = i;
+      }
+      in->n = k;
+      above.push_back(in);
+      from += k;
+    }
+    level = std::move(above);
   }
-  return level;
+  return level.empty() ? nullptr : level.front();
 }
 
 }  // namespace
@@ -439,45 +458,41 @@ void TreeReset(CurveData& c) {
   c.count = 0;
 }
 
-void TreeBuild(CurveData& c, const std::vector<Entry*>& ordered) {
+TreeBuilder::TreeBuilder(CurveData& c, std::size_t n) : mCurve(c), mSizes(LevelSizes(n)) {
   FreeNode(c.indexRoot);
   c.indexRoot = nullptr;
-  c.count = ordered.size();
-  c.leading = ordered.empty() ? nullptr : ordered.front();
-  c.tail = ordered.empty() ? nullptr : ordered.back();
-  if (ordered.empty()) return;
+  mLeaves.reserve(mSizes.size());
+}
 
-  // One pass over the entries: list links and leaf slots together.
-  const std::size_t n = ordered.size();
-  std::vector<IndexNode*> level = BuildLevel<IndexLeaf>(n, [&](IndexLeaf* leaf, std::size_t from, std::uint32_t k) {
-    for (std::uint32_t i = 0; i < k; ++i) {
-      const std::size_t at = from + i;
-      Entry* e = ordered[at];
-      e->prevEntry = at ? ordered[at - 1] : nullptr;
-      e->nextEntry = at + 1 < n ? ordered[at + 1] : nullptr;
-      leaf->xs[i] = e->x();
-      leaf->entries[i] = e;
-      leaf->ids[i] = e->id;
-      e->leaf = leaf;
-    }
-    leaf->n = k;
-  });
-  while (level.size() > 1) {
-    const std::vector<IndexNode*> below = std::move(level);
-    level = BuildLevel<IndexInner>(below.size(), [&](IndexInner* in, std::size_t from, std::uint32_t k) {
-      in->n = 0;
-      for (std::uint32_t i = 0; i < k; ++i) {
-        IndexNode* child = below[from + i];
-        in->xs[i] = child->xs[0];
-        in->children[i] = child;
-        in->counts[i] = static_cast<std::uint32_t>(Total(child));
-        child->parent = in;
-        child->slot = i;
-      }
-      in->n = k;
-    });
+void TreeBuilder::add(Entry* e) {
+  e->prevEntry = mLast;
+  if (mLast) mLast->nextEntry = e;
+  else mCurve.leading = e;
+  if (!mLeaf || mLeaf->n == cFanout || (mLeaves.size() <= mSizes.size() && mLeaf->n == mSizes[mLeaves.size() - 1])) {
+    mLeaf = new IndexLeaf;
+    mLeaves.push_back(mLeaf);
   }
-  c.indexRoot = level.front();
+  const std::uint32_t i = mLeaf->n++;
+  mLeaf->xs[i] = e->x();
+  mLeaf->entries[i] = e;
+  mLeaf->ids[i] = e->id;
+  e->leaf = mLeaf;
+  mLast = e;
+  ++mAdded;
+}
+
+void TreeBuilder::finish() {
+  if (mLast) mLast->nextEntry = nullptr;
+  else mCurve.leading = nullptr;
+  mCurve.tail = mLast;
+  mCurve.count = mAdded;
+  mCurve.indexRoot = BuildInner(std::vector<IndexNode*>(mLeaves.begin(), mLeaves.end()));
+}
+
+void TreeBuild(CurveData& c, const std::vector<Entry*>& ordered) {
+  TreeBuilder b(c, ordered.size());
+  for (Entry* e : ordered) b.add(e);
+  b.finish();
 }
 
 void TreeKeyMoved(CurveData&, const Entry* e) {

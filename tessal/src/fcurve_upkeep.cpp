@@ -86,11 +86,6 @@ double Finite(double v) { return std::isfinite(v) ? v : 0.0; }
 
 }  // namespace
 
-bool TooClose(double gap) {
-  const double sep = Keyframe::getMinSeparation();
-  return !(gap >= sep) && !NearEqual(gap, sep);
-}
-
 int& GlobalSwitchDepth() {
   static int depth = 0;
   return depth;

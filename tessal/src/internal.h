@@ -8,11 +8,11 @@
 #include <tessal/selection.h>
 
 #include <cstdint>
-#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -217,12 +217,10 @@ std::shared_ptr<Entry> NewEntryBlock(std::size_t k);
 // entries is in a curve or held by a caller. init(entry, i) runs on each
 // right after it is made, while it is still in cache.
 template <class Init>
-std::vector<Entry*> AllocateEntries(std::size_t n, Init init) {
+void AllocateEntries(std::size_t n, Init init) {
   // Large enough that allocation costs vanish per entry, small enough that a
   // few surviving entries do not pin much memory of a mostly removed run.
   constexpr std::size_t cBlock = 1024;
-  std::vector<Entry*> v;
-  v.reserve(n);
   for (std::size_t from = 0; from < n; from += cBlock) {
     const std::size_t k = n - from < cBlock ? n - from : cBlock;
     const std::shared_ptr<Entry> block = NewEntryBlock(k);
@@ -230,10 +228,8 @@ std::vector<Entry*> AllocateEntries(std::size_t n, Init init) {
       Entry* e = block.get() + i;
       e->self = std::shared_ptr<Entry>(block, e);
       init(e, from + i);
-      v.push_back(e);
     }
   }
-  return v;
 }
 
 struct CurveData {
@@ -338,10 +334,17 @@ struct Access {
     return {IsFinite(offset) ? offset : Vector2D<double>(), type, in ? Tangent::cIn : std::uint8_t{0}};
   }
 
+  static void setInterpolator(Segment& s, const std::shared_ptr<Interpolator>& i) { s.mInterpolator = i; }
   // A segment's owned property block (moved between segments by rebuilds).
   static auto& properties(Segment& s) { return s.mProperties; }
   static void copyProperties(const Segment& from, Segment& to);
 };
+
+// Made in bulk: defined here so that block construction can inline it.
+inline Entry::Entry() {
+  Access::keyFlags(key()) |= Keyframe::cEmbedded;
+  Access::assign(in(), Access::freshIn());
+}
 
 // ---- list and x index (fcurve_tree.cpp)
 // Links e (a fresh entry) into the list and the index right after pos; a
@@ -351,6 +354,25 @@ void TreeInsertAfter(CurveData& c, Entry* pos, Entry* e);
 void TreeErase(CurveData& c, Entry* e);
 // Relinks the list in this order and rebuilds the index over it in O(n).
 void TreeBuild(CurveData& c, const std::vector<Entry*>& ordered);
+// TreeBuild one entry at a time, so that a bulk edit can place entries while
+// it makes them: n entries are then added in order, and finish() completes
+// the index. The old index is dropped at once.
+class TreeBuilder {
+ public:
+  TreeBuilder(CurveData& c, std::size_t n);
+  TreeBuilder(const TreeBuilder&) = delete;
+  TreeBuilder& operator=(const TreeBuilder&) = delete;
+  void add(Entry* e);
+  void finish();
+
+ private:
+  CurveData& mCurve;
+  std::vector<std::uint32_t> mSizes;  // planned entries per leaf
+  std::vector<IndexLeaf*> mLeaves;
+  IndexLeaf* mLeaf = nullptr;
+  Entry* mLast = nullptr;
+  std::size_t mAdded = 0;
+};
 // Drops the index and the list links of every entry (the entries stay).
 void TreeReset(CurveData& c);
 // A key moved: the index keeps its x.
@@ -384,18 +406,38 @@ std::string TreeCheck(const CurveData& c);
 // in-handles travel with their keys. New entries get fresh identities, default handles
 // and the interpolator. The list and the index are updated once, and the
 // keys either side of the run are marked for upkeep; requesting the upkeep
-// is left to the caller. Returns, per position, the new entry, or null where
-// it was skipped.
+// is left to the caller.
 // handles(i, in, out) gives the handles of the key at position i (in and
 // out start as a new key's defaults); new keys with automatic handles are
 // marked for upkeep.
-using RunHandles = std::function<void(std::size_t, Access::TangentValue&, Access::TangentValue&)>;
-std::vector<Entry*> ReplaceRun(CurveData& c, double x0, double x1, const std::vector<Vector2D<double>>& keys,
-                               const std::shared_ptr<Interpolator>& interpolator, const RunHandles& handles);
+//
+// A non-owning reference to a callable, for a callback made once per key of
+// a run: no allocation, one indirect call. Valid while the callable lives.
+template <class Signature>
+class FunctionRef;
+template <class R, class... A>
+class FunctionRef<R(A...)> {
+ public:
+  template <class F>
+  FunctionRef(F&& f)
+      : mObject(const_cast<void*>(static_cast<const void*>(std::addressof(f)))),
+        mCall([](void* o, A... a) -> R { return (*static_cast<std::remove_reference_t<F>*>(o))(a...); }) {}
+  R operator()(A... a) const { return mCall(mObject, a...); }
+
+ private:
+  void* mObject;
+  R (*mCall)(void*, A...);
+};
+using RunHandles = FunctionRef<void(std::size_t, Access::TangentValue&, Access::TangentValue&)>;
+void ReplaceRun(CurveData& c, double x0, double x1, const std::vector<Vector2D<double>>& keys,
+                const std::shared_ptr<Interpolator>& interpolator, RunHandles handles);
 
 // ---- upkeep: automatic handles and order repair (fcurve_upkeep.cpp)
 // Too close in x: closer than the minimum separation by more than rounding.
-bool TooClose(double gap);
+inline bool TooClose(double gap) {
+  const double sep = Keyframe::getMinSeparation();
+  return !(gap >= sep) && !NearEqual(gap, sep);
+}
 // Types the library computes; Fixed and unknown codes keep their offsets.
 inline bool IsAutomatic(unsigned char type) { return type != TangentType::Fixed && type <= TangentType::Plateau; }
 bool IsDeferred(const CurveData& c);

@@ -130,7 +130,16 @@ TEST(BulkBake, keptKeysKeepTheirIdentitiesAndNewKeysGetFreshOnes) {
   const std::vector<HitRecord> before = KeyRecords(*c);
   for (const HitRecord& r : before) sel.select(r);
   auto backup = FCurve::createCopy(c);
+  // A key in the span, held across the bake: it is detached like a removed
+  // key, and an iterator to it leads nowhere.
+  auto heldIt = c->findSegment(20);
+  auto held = heldIt.key()->getOutTangent()->getOwningKeyframe();
   ASSERT_TRUE(BakeCurve(*c, 5, 40, 0.5));
+  EXPECT_EQ(held->getX(), 20);
+  EXPECT_EQ(held->getOwningCurve(), nullptr);
+  EXPECT_EQ(held->getLeftSegment(), nullptr);
+  EXPECT_EQ(held->getRightSegment(), nullptr);
+  EXPECT_EQ(std::next(heldIt), c->end());
   // The keys at 0 and 45 stayed (outside the span); those at 10, 20 and 30
   // are gone; every baked key is new to the selection and to the others.
   std::size_t kept = 0;
