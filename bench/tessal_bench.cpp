@@ -116,6 +116,15 @@ void BM_CreateCopy(benchmark::State& state) {
     w.end();
     if (copy->size() != c->size()) return Fail(state, "copy lost entries");
     state.PauseTiming();
+    // Spot checks, untimed: keys, handles and identities come from the source.
+    auto a = c->begin();
+    auto b = copy->begin();
+    for (std::size_t i = 0; a != c->end(); ++a, ++b, ++i) {
+      if (i % 997 != 1) continue;
+      if (a.key()->get() != b.key()->get() || a->getOutTangent()->get() != b->getOutTangent()->get() ||
+          !(HitRecord(*a.key()) == HitRecord(*b.key())))
+        return Fail(state, "copy differs from its source");
+    }
     copy.reset();  // destruction is not the copy's cost
     state.ResumeTiming();
   }
@@ -131,7 +140,7 @@ void BM_InsertRemove(benchmark::State& state) {
   auto bez = Bezier::create();
   for (auto _ : state) {
     auto it = c->insertSegment(Keyframe(uf(rng) + 0.5, 1), bez);
-    c->removeSegment(it);
+    if (!c->removeSegment(it)) return Fail(state, "insert refused or remove failed");
   }
   if (c->size() != before) Fail(state, "insert/remove changed the curve");
 }

@@ -13,63 +13,67 @@ namespace {
 
 using Private::Access;
 
-struct Sample {
-  double x = 0, y = 0, d = 0;
-};
-
 double MinSep() { return Keyframe::getMinSeparation(); }
 
-// Value (and slope) of the curve at ascending xs, walking the entries in
-// order instead of looking each sample up.
-void SampleCurve(const FCurve& curve, const std::vector<double>& xs, bool slopes,
-                 std::vector<Sample>& out) {
-  out.resize(xs.size());
-  if (xs.empty()) return;
-  auto it = curve.findSegment(xs.front());
-  auto nx = std::next(it);
-  const auto end = curve.end();
+// Value (and slope) of the curve at the points' ascending x, walking the
+// entries in order instead of looking each point up.
+void SampleCurve(const FCurve& curve, std::vector<Vector2D<double>>& points, std::vector<double>* slopes) {
+  if (slopes) slopes->assign(points.size(), 0.0);
+  if (points.empty()) return;
+  const Private::CurveData& c = *Access::data(curve);
+  const Private::Entry* e = c.cover(points.front().x);
+  const Private::Entry* next = e->next();
   SegmentShape shape;
-  bool interior = false, bezier = false, shapeReady = false;
+  bool interior = false, bezier = false, linearX = false, shapeReady = false;
+  double span = 0;
   const Interpolator* interp = nullptr;
-  for (std::size_t i = 0; i < xs.size(); ++i) {
-    const double x = xs[i];
-    while (nx != end && nx.key() && nx.key()->getX() <= x) {
-      it = nx;
-      ++nx;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const double x = points[i].x;
+    while (next && next->x() <= x) {
+      e = next;
+      next = e->next();
       shapeReady = false;
     }
-    const Segment& seg = *it.segment();
+    const Segment& seg = e->segment();
     if (!shapeReady) {
       interior = seg.getShape(shape);
       interp = seg.getInterpolator().get();
       bezier = interior && interp && interp->getExpression() == "bezier()";
       interior = interior && interp;
+      // Handles at the thirds of the span make x(t) linear: t is the
+      // fraction of the span, as Bezier::SolveParameter finds it too.
+      span = shape.p3.x - shape.p0.x;
+      const double third = span / 3.0;
+      linearX = bezier && span > 0 && std::fabs(shape.p1.x - shape.p0.x - third) <= 1e-12 * span &&
+                std::fabs(shape.p3.x - shape.p2.x - third) <= 1e-12 * span;
       shapeReady = true;
     }
-    Sample& s = out[i];
-    s.x = x;
+    double y = 0, d = 0;
     if (bezier) {
-      const double t = Bezier::SolveParameter(shape, x);
+      const double t = !linearX ? Bezier::SolveParameter(shape, x)
+                       : x <= shape.p0.x ? 0.0
+                       : x >= shape.p3.x ? 1.0
+                                         : (x - shape.p0.x) / span;
       const double u = 1.0 - t;
       const double b0 = u * u * u, b1 = 3 * u * u * t, b2 = 3 * u * t * t, b3 = t * t * t;
-      s.y = b0 * shape.p0.y + b1 * shape.p1.y + b2 * shape.p2.y + b3 * shape.p3.y;
+      y = b0 * shape.p0.y + b1 * shape.p1.y + b2 * shape.p2.y + b3 * shape.p3.y;
       if (slopes) {
         const double d0 = 3 * u * u, d1 = 6 * u * t, d2 = 3 * t * t;
         const double dx = d0 * (shape.p1.x - shape.p0.x) + d1 * (shape.p2.x - shape.p1.x) +
                           d2 * (shape.p3.x - shape.p2.x);
         const double dy = d0 * (shape.p1.y - shape.p0.y) + d1 * (shape.p2.y - shape.p1.y) +
                           d2 * (shape.p3.y - shape.p2.y);
-        s.d = std::fabs(dx) > 1e-12 ? dy / dx : interp->firstDerivative(shape, x);
+        d = std::fabs(dx) > 1e-12 ? dy / dx : interp->firstDerivative(shape, x);
       }
     } else if (interior) {
-      s.y = interp->value(shape, x);
-      if (slopes) s.d = interp->firstDerivative(shape, x);
+      y = interp->value(shape, x);
+      if (slopes) d = interp->firstDerivative(shape, x);
     } else {
-      s.y = seg.eval(x);
-      if (slopes) s.d = seg.evalFirstDerivative(x);
+      y = seg.eval(x);
+      if (slopes) d = seg.evalFirstDerivative(x);
     }
-    if (!std::isfinite(s.y)) s.y = 0;
-    if (!std::isfinite(s.d)) s.d = 0;
+    points[i].y = std::isfinite(y) ? y : 0.0;
+    if (slopes) (*slopes)[i] = std::isfinite(d) ? d : 0.0;
   }
 }
 
@@ -127,21 +131,21 @@ void SetBakedHandles(Keyframe& key, double slope, double step) {
 
 bool Finite(double v) { return std::isfinite(v); }
 
-// Sample positions x0 + k step below x1 - min separation, then x1 itself.
-bool GridWithEnd(double x0, double x1, double step, std::vector<double>& xs) {
+// Sample points x0 + k step below x1 - min separation, then x1 itself.
+bool GridWithEnd(double x0, double x1, double step, std::vector<Vector2D<double>>& points) {
   const double span = x1 - x0;
   if (span / step + 2.0 > static_cast<double>(cMaxGeneratedKeys)) return false;
   const std::size_t n = static_cast<std::size_t>(std::floor(span / step)) + 2;
-  xs.reserve(n);
+  points.reserve(n);
   const double limit = x1 - MinSep();
   for (std::size_t k = 0;; ++k) {
     const double x = x0 + static_cast<double>(k) * step;
     if (!(x < limit)) break;
-    xs.push_back(x);
-    if (xs.size() > cMaxGeneratedKeys) return false;
+    points.emplace_back(x, 0.0);
+    if (points.size() > cMaxGeneratedKeys) return false;
   }
-  xs.push_back(x1);
-  return xs.size() <= cMaxGeneratedKeys;
+  points.emplace_back(x1, 0.0);
+  return points.size() <= cMaxGeneratedKeys;
 }
 
 bool CheckSpan(double x0, double x1, double step) {
@@ -291,7 +295,7 @@ bool MapCurve(FCurve& curve, double sx, double tx, double sy, double ty) {
 // window's inner part, and the clamped reads collapse into one weight per end.
 // Box weights are 1 over 2r + 1 reads; triangle weights r + 1 - |i| sum to
 // (r + 1)^2. Long double keeps radii up to INT_MAX exact enough.
-std::vector<double> FilterClamped(const std::vector<Sample>& samples, long double r, int filter) {
+std::vector<double> FilterClamped(const std::vector<Vector2D<double>>& samples, long double r, int filter) {
   const std::size_t n = samples.size();
   if (n == 0) return {};
   std::vector<long double> sy(n + 1, 0.0L), sjy(n + 1, 0.0L);
@@ -325,25 +329,50 @@ std::vector<double> FilterClamped(const std::vector<Sample>& samples, long doubl
   }
   return out;
 }
+
+// What MakeBezier does after a run was replaced: the new segments already
+// are bezier, so only the one covering x0, when it is an old one, may not be.
+void BezierBeforeRun(Private::CurveData& c, double x0, const std::shared_ptr<Interpolator>& bez) {
+  Private::Entry* e = c.cover(x0);
+  if (!e->isExterior() && e->getInterpolator() != bez) e->setInterpolator(bez);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- bake
 
+// The new keys go in as one run: the list and the index are built once and
+// the upkeep runs once, instead of one search, link and upkeep per sample.
+// A curve whose order waits for repair (inside a Switch) has no reliable
+// run to replace; it takes the keys one at a time.
 bool BakeCurve(FCurve& curve, double x0, double x1, double step) {
   if (!CheckSpan(x0, x1, step)) return false;
-  std::vector<double> xs;
-  if (!GridWithEnd(x0, x1, step, xs)) return false;
-  std::vector<Sample> samples;
-  SampleCurve(curve, xs, true, samples);
+  std::vector<Vector2D<double>> points;
+  if (!GridWithEnd(x0, x1, step, points)) return false;
+  std::vector<double> slopes;
+  SampleCurve(curve, points, &slopes);
 
   const auto bez = Bezier::create();
   FCurve::Switch hold(curve);
+  Private::CurveData& c = *Access::data(curve);
+  const double h = step / 3.0;
+  if (!c.orderSuspect) {
+    // A key already at either end keeps its handles.
+    Private::ReplaceRun(c, x0, x1, points, bez, [&](std::size_t k, Access::TangentValue& in, Access::TangentValue& out) {
+      const double m = slopes[k];
+      in = Access::handle(true, TangentType::Fixed, Vector2D<double>(-h, -m * h));
+      out = Access::handle(false, TangentType::Fixed, Vector2D<double>(h, m * h));
+    });
+    Private::RequestUpkeep(c);
+    BezierBeforeRun(c, x0, bez);
+    return true;
+  }
   RemoveInner(curve, x0, x1);
   // The last sample is x1: a key is added there only when none is near.
-  for (const Sample& s : samples) {
-    auto it = InsertKey(curve, s.x, s.y, bez);
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    auto it = InsertKey(curve, points[k].x, points[k].y, bez);
     if (it == curve.end()) continue;  // an existing key keeps its handles
-    SetBakedHandles(*it.key(), s.d, step);
+    SetBakedHandles(*it.key(), slopes[k], step);
   }
   MakeBezier(curve, x0, x1, bez);
   return true;
@@ -361,25 +390,35 @@ bool BakeInterior(FCurve& curve, double step) {
 bool SmoothCurve(FCurve& curve, double x0, double x1, double step, int radius, int filter) {
   if (!CheckSpan(x0, x1, step)) return false;
   if (radius < 0 || (filter != BoxFilter && filter != TriangleFilter)) return false;
-  std::vector<double> xs;
-  if (!GridWithEnd(x0, x1, step, xs)) return false;
-  std::vector<Sample> samples;
-  SampleCurve(curve, xs, false, samples);
+  std::vector<Vector2D<double>> points;
+  if (!GridWithEnd(x0, x1, step, points)) return false;
+  SampleCurve(curve, points, nullptr);
 
-  const std::size_t n = samples.size();
-  const std::vector<double> smooth = FilterClamped(samples, radius, filter);
+  // End keys keep their values: a missing one is added with the curve's.
+  const std::size_t n = points.size();
+  const std::vector<double> smooth = FilterClamped(points, radius, filter);
+  for (std::size_t k = 1; k + 1 < n; ++k) points[k].y = smooth[k];
 
   const auto bez = Bezier::create();
   FCurve::Switch hold(curve);
+  Private::CurveData& c = *Access::data(curve);
+  if (!c.orderSuspect) {
+    // As in BakeCurve: one run. Clamped handles are computed by the upkeep.
+    Private::ReplaceRun(c, x0, x1, points, bez, [](std::size_t, Access::TangentValue& in, Access::TangentValue& out) {
+      in = Access::handle(true, TangentType::Clamped, {});
+      out = Access::handle(false, TangentType::Clamped, {});
+    });
+    Private::RequestUpkeep(c);
+    BezierBeforeRun(c, x0, bez);
+    return true;
+  }
   RemoveInner(curve, x0, x1);
   auto clampKey = [](Keyframe& key) {
     if (auto t = key.getInTangent()) t->setType(TangentType::Clamped);
     if (auto t = key.getOutTangent()) t->setType(TangentType::Clamped);
   };
-  for (std::size_t k = 0; k < n; ++k) {
-    const bool end = (k == 0 || k + 1 == n);
-    // End keys keep their values: a missing one is added with the curve's.
-    auto it = InsertKey(curve, samples[k].x, end ? samples[k].y : smooth[k], bez);
+  for (const Vector2D<double>& p : points) {
+    auto it = InsertKey(curve, p.x, p.y, bez);
     if (it == curve.end()) continue;
     clampKey(*it.key());
   }

@@ -2,6 +2,7 @@
 
 #include "internal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -15,10 +16,15 @@ using Private::Entry;
 
 namespace Private {
 
-std::uint64_t NewIdentity() {
+namespace {
+std::atomic<std::uint64_t>& NextIdentity() {
   static std::atomic<std::uint64_t> next{1};
-  return next.fetch_add(1, std::memory_order_relaxed);
+  return next;
 }
+}  // namespace
+
+std::uint64_t NewIdentity() { return NextIdentity().fetch_add(1, std::memory_order_relaxed); }
+std::uint64_t NewIdentities(std::size_t n) { return NextIdentity().fetch_add(n, std::memory_order_relaxed); }
 
 namespace {
 std::atomic<std::uint64_t>& Epoch() {
@@ -30,24 +36,22 @@ std::atomic<std::uint64_t>& Epoch() {
 std::uint64_t StructureEpoch() { return Epoch().load(std::memory_order_relaxed); }
 void BumpStructureEpoch() { Epoch().fetch_add(1, std::memory_order_relaxed); }
 
-Entry::Entry() {
-  Access::keyFlags(key()) |= Keyframe::cEmbedded;
-  Access::assign(in(), Access::freshIn());
-}
-
 Entry::~Entry() = default;
+
+std::shared_ptr<Entry> NewEntryBlock(std::size_t k) {
+  std::shared_ptr<Entry[]> block(new Entry[k]);
+  return std::shared_ptr<Entry>(block, block.get());
+}
 
 CurveData::~CurveData() {
   ForgetPending(this);
   std::vector<Entry*> entries = TreeEntries(*this);
-  root = nullptr;
+  TreeReset(*this);
   leading = nullptr;
   indexReset();
-  lookupInvalidate();
   dirtyEntries.clear();
   for (Entry* e : entries) {
     e->curve = nullptr;
-    e->parent = e->left = e->right = nullptr;
     // Last: this may destroy the entry when nobody else holds it.
     std::shared_ptr<Entry> hold = std::move(e->self);
   }
@@ -163,12 +167,8 @@ void Keyframe::set(const Vector2D<double>& pos) {
   Entry* n = e->next();
   const bool broken = (p && !p->leading && Private::TooClose(pos.x - p->get().x)) ||
                       (n && Private::TooClose(n->get().x - pos.x));
-  if (broken) {
-    c.orderSuspect = true;
-    c.lookupInvalidate();
-  } else {
-    c.lookupKeyMoved(e);
-  }
+  if (broken) c.orderSuspect = true;
+  Private::TreeKeyMoved(c, e);
   Private::RequestUpkeep(c);
 }
 
@@ -313,8 +313,11 @@ bool Segment::hasRightKey() const {
   return e->curve && e->hasIn;
 }
 
-bool Segment::getShape(SegmentShape& s) const {
-  const Entry* e = Access::entryOf(*this);
+namespace {
+// The shape of an entry's segment; false for an exterior one. Evaluation
+// comes here directly: within the library a call to the exported getShape
+// could not be inlined.
+bool ShapeOf(const Entry* e, SegmentShape& s) {
   if (!e->curve || e->leading || !e->hasIn) return false;
   const Entry* n = e->next();
   if (!n) return false;
@@ -337,6 +340,9 @@ bool Segment::getShape(SegmentShape& s) const {
   }
   return true;
 }
+}  // namespace
+
+bool Segment::getShape(SegmentShape& s) const { return ShapeOf(Access::entryOf(*this), s); }
 
 namespace {
 // order 0: value, 1: first derivative, 2: second derivative.
@@ -352,7 +358,7 @@ double EvalSegment(const Segment& seg, double x, int order) {
   if (!e->hasIn) return Exterior(seg, e->key(), e->out().get(), x, order);
   SegmentShape s;
   const auto& interp = seg.getInterpolator();
-  if (!seg.getShape(s) || !interp) return order == 0 ? e->get().y : 0.0;
+  if (!ShapeOf(e, s) || !interp) return order == 0 ? e->get().y : 0.0;
   const double cx = std::max(s.p0.x, std::min(s.p3.x, x));
   switch (order) {
     case 1: return interp->firstDerivative(s, cx);
@@ -365,7 +371,7 @@ void SampleSegment(const Segment& seg, double x0, double x1, std::size_t n, Vect
   if (n == 0 || !out) return;
   SegmentShape s;
   const auto& interp = seg.getInterpolator();
-  if (seg.getShape(s) && interp && std::isfinite(x0) && std::isfinite(x1)) {
+  if (ShapeOf(Access::entryOf(seg), s) && interp && std::isfinite(x0) && std::isfinite(x1)) {
     x0 = std::max(s.p0.x, std::min(s.p3.x, x0));
     x1 = std::max(s.p0.x, std::min(s.p3.x, x1));
     switch (order) {

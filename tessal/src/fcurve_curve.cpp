@@ -75,13 +75,6 @@ std::shared_ptr<FCurve> FCurve::createCopy(const FCurve& source) {
   auto copy = std::make_shared<FCurve>(Tag{}, source.getName());
   const CurveData& from = *source.mData;
   CurveData& to = *copy->mData;
-  // The fresh leading entry is replaced by the copy of the source's.
-  to.indexReset();
-  to.root = nullptr;
-  {
-    std::shared_ptr<Entry> fresh = std::move(to.leading->self);
-    fresh->curve = nullptr;
-  }
   to.id = from.id;
   to.editable = from.editable;
   to.locked = from.locked;
@@ -89,16 +82,22 @@ std::shared_ptr<FCurve> FCurve::createCopy(const FCurve& source) {
   to.velocity = from.velocity;
   to.acceleration = from.acceleration;
   to.properties = from.properties;
-  std::vector<Entry*> ordered;
-  ordered.reserve(from.size());
-  for (const Entry* e = from.leading; e; e = e->next()) {
-    auto n = std::make_shared<Entry>();
-    CopyEntry(*e, *n);
-    Attach(to, n);
-    ordered.push_back(n.get());
-  }
-  to.leading = ordered.front();
-  Private::TreeBuild(to, ordered);
+  // Entries in bulk, copied in list order, and the index built once over
+  // them: O(n) with no per-entry allocation or search.
+  // The fresh leading entry is replaced by the copy of the source's.
+  Entry* fresh = to.leading;
+  Private::TreeReset(to);
+  fresh->curve = nullptr;
+  const Entry* next = from.leading;
+  Private::TreeBuilder index(to, from.size());
+  Private::AllocateEntries(from.size(), [&](Entry* n, std::size_t) {
+    CopyEntry(*next, *n);
+    n->curve = &to;
+    index.add(n);
+    next = next->next();
+  });
+  index.finish();
+  { std::shared_ptr<Entry> drop = std::move(fresh->self); }
   if (from.orderSuspect) {
     to.orderSuspect = true;
     Private::RequestUpkeep(to);
@@ -139,7 +138,7 @@ FCurve::Projection FCurve::insertSegment(const Keyframe& key, std::shared_ptr<In
   const Vector2D<double> pos = key.get();
   if (!IsFinite(pos)) return end();
   CurveData& c = *mData;
-  Entry* cover = c.treeCover(pos.x);
+  Entry* cover = c.cover(pos.x);
   Entry* next = cover->next();
   if (!cover->leading && Private::TooClose(pos.x - cover->get().x)) return end();
   if (next && Private::TooClose(next->get().x - pos.x)) return end();
@@ -185,22 +184,123 @@ bool FCurve::removeSegment(Projection entry) {
   return true;
 }
 
+namespace Private {
+
+void ReplaceRun(CurveData& c, double x0, double x1, const std::vector<Vector2D<double>>& keys,
+                const std::shared_ptr<Interpolator>& interpolator, RunHandles handles) {
+  // a stays (the last entry at or below x0); the run after it up to b, the
+  // first entry from x1 on, goes.
+  Entry* a = c.cover(x0);
+  std::vector<Entry*> run;
+  Entry* b = a->next();
+  for (; b && b->x() < x1; b = b->next()) run.push_back(b);
+  // The in-handle arriving at b, held by the entry before it.
+  const Access::TangentValue arriving = b ? Access::value((run.empty() ? a : run.back())->in()) : Access::freshIn();
+
+  // Which positions go in: each against the last key kept before it and b.
+  std::vector<std::uint32_t> taken;  // runs hold at most cMaxGeneratedKeys
+  taken.reserve(keys.size());
+  const Entry* before = a;
+  double beforeX = a->x();
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const Vector2D<double>& k = keys[i];
+    if (!IsFinite(k) || !(k.x >= x0 && k.x <= x1)) continue;
+    if (!(before && before->leading) && TooClose(k.x - beforeX)) continue;
+    if (b && TooClose(b->x() - k.x)) continue;
+    taken.push_back(static_cast<std::uint32_t>(i));
+    before = nullptr;
+    beforeX = k.x;
+  }
+  if (run.empty() && taken.empty()) return;
+
+  // Every new key leaves a fresh in-handle in the entry before it, which
+  // then takes the new key's in-handle; the last one's segment arrives at b
+  // with b's in-handle.
+  const std::uint64_t firstId = NewIdentities(taken.size());
+  const std::uint8_t flags = Access::insertedFlags(Keyframe());
+  // Few edits in a long curve go through the index one by one; otherwise
+  // the list and the index are rebuilt as the new entries are made.
+  const bool inPlace = (run.size() + taken.size()) * 16 < c.size();
+  std::unique_ptr<TreeBuilder> index;
+  if (!inPlace) {
+    index = std::make_unique<TreeBuilder>(c, c.size() - run.size() + taken.size());
+    for (Entry* e : run) e->prevEntry = e->nextEntry = nullptr, e->leaf = nullptr;
+    for (Entry* e = c.leading;; e = e->next()) {
+      index->add(e);
+      if (e == a) break;
+    }
+  }
+  Entry* prev = a;
+  std::vector<Entry*> fresh;
+  if (inPlace) fresh.reserve(taken.size());
+  AllocateEntries(taken.size(), [&](Entry* e, std::size_t j) {
+    const std::size_t k = taken[j];
+    e->id = firstId + j;
+    e->curve = &c;
+    e->hasIn = true;
+    Access::setPosition(e->key(), keys[k]);
+    Access::keyFlags(e->key()) = flags;
+    Access::setInterpolator(e->segment(), interpolator);
+    Access::TangentValue in = Access::freshIn();
+    Access::TangentValue out = Access::value(e->out());
+    handles(k, in, out);
+    Access::assign(prev->in(), in);
+    Access::assign(e->out(), out);
+    prev->hasIn = true;
+    if (IsAutomatic(in.type) || IsAutomatic(out.type)) MarkDirty(c, e);
+    if (index) index->add(e);
+    else fresh.push_back(e);
+    c.indexAdd(e);
+    prev = e;
+  });
+  prev->hasIn = b != nullptr;
+  Access::assign(prev->in(), arriving);
+  if (index) {
+    for (Entry* e = b; e;) {
+      Entry* next = e->next();
+      index->add(e);
+      e = next;
+    }
+    index->finish();
+  } else {
+    for (Entry* e : run) TreeErase(c, e);
+    Entry* pos = a;
+    for (Entry* e : fresh) {
+      TreeInsertAfter(c, pos, e);
+      pos = e;
+    }
+  }
+  // The removed entries may be the last owners' only link: hold them until
+  // nothing here reads them any more.
+  std::vector<std::shared_ptr<Entry>> gone;
+  gone.reserve(run.size());
+  for (Entry* e : run) {
+    c.indexRemove(e);
+    e->curve = nullptr;
+    gone.push_back(std::move(e->self));
+  }
+  BumpStructureEpoch();
+  MarkDirty(c, a);
+  MarkDirty(c, b);
+}
+
+}  // namespace Private
+
 void FCurve::clear() {
   CurveData& c = *mData;
   std::vector<Entry*> entries = Private::TreeEntries(c);
-  c.root = nullptr;
+  Private::TreeReset(c);
   c.indexReset();
   c.dirtyEntries.clear();
   c.orderSuspect = false;
   Entry* lead = c.leading;
   lead->hasIn = false;
   Access::assign(lead->in(), Access::freshIn());
-  Private::TreeInsertAfter(c, nullptr, lead);
+  Private::TreeBuild(c, {lead});
   for (Entry* e : entries) {
     if (e == lead) continue;
     e->curve = nullptr;
     e->dirty = false;
-    e->parent = e->left = e->right = nullptr;
     std::shared_ptr<Entry> hold = std::move(e->self);
   }
   Private::BumpStructureEpoch();

@@ -25,12 +25,15 @@ void RunUpkeep(CurveData& c) {
     RepairOrder(c);
     return;
   }
-  auto dirty = std::move(c.dirtyEntries);
-  c.dirtyEntries.clear();
-  for (auto& e : dirty) {
+  // Handles are computed from key positions only, so nothing below marks
+  // entries again. A small list keeps its capacity for the next edit; the
+  // one a long deferred edit grew is given back.
+  for (auto& e : c.dirtyEntries) {
     e->dirty = false;
     if (e->curve == &c && !e->leading) ComputeAutoHandles(e.get());
   }
+  if (c.dirtyEntries.capacity() > 64) std::vector<std::shared_ptr<Entry>>().swap(c.dirtyEntries);
+  else c.dirtyEntries.clear();
 }
 
 // How far the two slopes either side of a key allow its handle to tilt
@@ -82,11 +85,6 @@ double SideSlope(unsigned char type, bool inSide, const Entry* p, const Entry* k
 double Finite(double v) { return std::isfinite(v) ? v : 0.0; }
 
 }  // namespace
-
-bool TooClose(double gap) {
-  const double sep = Keyframe::getMinSeparation();
-  return !(gap >= sep) && !NearEqual(gap, sep);
-}
 
 int& GlobalSwitchDepth() {
   static int depth = 0;

@@ -1,6 +1,7 @@
 // Library-internal view of curves: the entry that holds a key, the segment
-// starting at it and that segment's two handles in one allocation, stored
-// as a node of an order-statistic AVL tree ordered by key x.
+// starting at it and that segment's two handles in one allocation. Entries
+// form a doubly linked list in x order; a B+-tree over their x (the index)
+// finds the entry covering an x and the entry at a position in O(log n).
 #pragma once
 
 #include <tessal/fcurve.h>
@@ -11,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -25,6 +27,8 @@ inline std::uint64_t EntryIdOf(std::uint64_t elementId) { return elementId >> 2;
 inline Part PartOf(std::uint64_t elementId) { return static_cast<Part>(elementId & 3); }
 
 std::uint64_t NewIdentity();
+// The first of n consecutive fresh identities.
+std::uint64_t NewIdentities(std::size_t n);
 // Bumped by every structural change of any curve or container: walks cached
 // by selections are valid while it stays the same.
 std::uint64_t StructureEpoch();
@@ -34,28 +38,33 @@ struct OutTangentPart : Tangent {};
 struct InTangentPart : Tangent {};
 
 struct Entry;
+struct IndexLeaf;
+struct IndexNode;
 
-// The tree links come first in an entry, right before the key's position:
-// a search reads both, and together they fit one cache line.
-struct TreeLinks {
-  Entry* parent = nullptr;  // not owned
-  Entry* left = nullptr;    // not owned
-  Entry* right = nullptr;   // not owned
-  std::uint32_t count = 1;  // nodes in this subtree
-  std::int8_t height = 1;
-  bool leading = false;     // the entry without a key
-  bool hasIn = false;       // the segment has a right key, so an in-tangent
-  bool dirty = false;       // automatic handles wait for upkeep
+// What record getters read of an entry (its curve, its flags, then the
+// key's position from the Keyframe base) comes first, right after the shared
+// count that an entry allocated on its own carries in front of it, so that a
+// record costs one or two cache lines; the links that walks and edits follow
+// come next.
+struct EntryHead {
+  CurveData* curve = nullptr;  // not owned; null once the entry left its curve
+  bool leading = false;        // the entry without a key
+  bool hasIn = false;          // the segment has a right key, so an in-tangent
+  bool dirty = false;          // automatic handles wait for upkeep
 };
 
-struct Entry : TreeLinks, Keyframe, Segment, OutTangentPart, InTangentPart {
+struct EntryLinks {
+  std::shared_ptr<Entry> self;  // the curve's ownership while in a curve
+  Entry* prevEntry = nullptr;   // not owned
+  Entry* nextEntry = nullptr;   // not owned
+  IndexLeaf* leaf = nullptr;    // not owned; the index leaf listing the entry
+  std::uint64_t id = 0;
+};
+
+struct Entry : EntryHead, Keyframe, EntryLinks, Segment, OutTangentPart, InTangentPart {
   Entry();
   ~Entry();
   using Keyframe::get;  // the key's position, not a handle's offset
-
-  CurveData* curve = nullptr;  // not owned; null once the entry left its curve
-  std::uint64_t id = 0;
-  std::shared_ptr<Entry> self;  // the curve's ownership while in a curve
 
   double x() const { return leading ? -std::numeric_limits<double>::infinity() : get().x; }
   Keyframe& key() { return *this; }
@@ -67,13 +76,167 @@ struct Entry : TreeLinks, Keyframe, Segment, OutTangentPart, InTangentPart {
   Tangent& in() { return static_cast<InTangentPart&>(*this); }
   const Tangent& in() const { return static_cast<const InTangentPart&>(*this); }
 
-  Entry* next() const;
-  Entry* prev() const;
+  Entry* next() const { return nextEntry; }
+  Entry* prev() const { return prevEntry; }
 };
+
+// A hint that p will be read soon; batched lookups issue it a few items
+// ahead so that their cache misses overlap instead of queueing.
+inline void Prefetch(const void* p) {
+#if defined(__GNUC__)
+  __builtin_prefetch(p);
+#else
+  (void)p;
+#endif
+}
+
+struct Entry;
+// Starts loading what walks and record getters read of an entry.
+void PrefetchEntry(const Entry* e);
+
+// Identity -> value in one flat array with linear probing: a lookup reads
+// one cache line where a node-based map reads a bucket and then a node.
+// Identities are never 0, which marks a free slot. Removal shifts the
+// following run back instead of leaving tombstones, so lookups never slow
+// down with use.
+template <class V>
+class IdTable {
+ public:
+  std::size_t size() const { return mSize; }
+  void clear() {
+    mSlots.clear();
+    mSlots.shrink_to_fit();
+    mSize = 0;
+  }
+  void reserve(std::size_t n) {
+    if (2 * n > mSlots.size()) rehash(n);
+  }
+  // False (and no change) when the identity is present already.
+  bool insert(std::uint64_t id, V value) {
+    if (2 * (mSize + 1) > mSlots.size()) rehash(mSize + 1);
+    std::size_t i = home(id);
+    for (; mSlots[i].id; i = (i + 1) & mask()) {
+      if (mSlots[i].id == id) return false;
+    }
+    mSlots[i] = {id, value};
+    ++mSize;
+    return true;
+  }
+  const V* find(std::uint64_t id) const {
+    if (mSlots.empty() || !id) return nullptr;
+    for (std::size_t i = home(id); mSlots[i].id; i = (i + 1) & mask()) {
+      if (mSlots[i].id == id) return &mSlots[i].value;
+    }
+    return nullptr;
+  }
+  bool erase(std::uint64_t id) {
+    if (mSlots.empty() || !id) return false;
+    std::size_t i = home(id);
+    for (; mSlots[i].id != id; i = (i + 1) & mask()) {
+      if (!mSlots[i].id) return false;
+    }
+    // Pull back every later member of the run that may sit at i.
+    for (std::size_t j = (i + 1) & mask(); mSlots[j].id; j = (j + 1) & mask()) {
+      const std::size_t h = home(mSlots[j].id);
+      if (((j - h) & mask()) >= ((j - i) & mask())) {
+        mSlots[i] = mSlots[j];
+        i = j;
+      }
+    }
+    mSlots[i] = Slot();
+    --mSize;
+    return true;
+  }
+  // Starts loading the slot a lookup of id would read first.
+  void prefetch(std::uint64_t id) const {
+    if (!mSlots.empty()) Prefetch(&mSlots[home(id)]);
+  }
+  template <class F>
+  void forEach(F f) const {
+    for (const Slot& s : mSlots)
+      if (s.id) f(s.id, s.value);
+  }
+  bool operator==(const IdTable& o) const {
+    if (mSize != o.mSize) return false;
+    for (const Slot& s : mSlots) {
+      if (!s.id) continue;
+      const V* v = o.find(s.id);
+      if (!v || !(*v == s.value)) return false;
+    }
+    return true;
+  }
+  bool operator!=(const IdTable& o) const { return !(*this == o); }
+
+ private:
+  struct Slot {
+    std::uint64_t id = 0;
+    V value{};
+  };
+  std::size_t mask() const { return mSlots.size() - 1; }
+  // Fibonacci hashing: consecutive identities land far apart.
+  std::size_t home(std::uint64_t id) const {
+    return static_cast<std::size_t>((id * 0x9E3779B97F4A7C15ull) >> mShift);
+  }
+  void rehash(std::size_t n) {
+    std::size_t cap = 16;
+    unsigned bits = 4;
+    while (cap < 2 * n) {
+      cap *= 2;
+      ++bits;
+    }
+    std::vector<Slot> old;
+    old.swap(mSlots);
+    mSlots.assign(cap, Slot());
+    mShift = 64 - bits;
+    for (const Slot& s : old) {
+      if (!s.id) continue;
+      std::size_t i = home(s.id);
+      while (mSlots[i].id) i = (i + 1) & mask();
+      mSlots[i] = s;
+    }
+  }
+  std::vector<Slot> mSlots;
+  std::size_t mSize = 0;
+  unsigned mShift = 60;
+};
+
+inline void PrefetchEntry(const Entry* e) {
+  // From the shared count in front of the entry to its self link: 72 bytes,
+  // so two lines at most.
+  const std::uintptr_t p = reinterpret_cast<std::uintptr_t>(e);
+  Prefetch(reinterpret_cast<const void*>(p - 16));
+  Prefetch(reinterpret_cast<const char*>(&e->self) + sizeof(e->self) - 1);
+}
+
+// A block of k default entries in one allocation, owned through the
+// returned pointer to its first entry.
+std::shared_ptr<Entry> NewEntryBlock(std::size_t k);
+
+// n fresh entries for a bulk build, allocated in blocks instead of one by
+// one. Each entry's self shares its block, so a block lives while any of its
+// entries is in a curve or held by a caller. init(entry, i) runs on each
+// right after it is made, while it is still in cache.
+template <class Init>
+void AllocateEntries(std::size_t n, Init init) {
+  // Large enough that allocation costs vanish per entry, small enough that a
+  // few surviving entries do not pin much memory of a mostly removed run.
+  constexpr std::size_t cBlock = 1024;
+  for (std::size_t from = 0; from < n; from += cBlock) {
+    const std::size_t k = n - from < cBlock ? n - from : cBlock;
+    const std::shared_ptr<Entry> block = NewEntryBlock(k);
+    for (std::size_t i = 0; i < k; ++i) {
+      Entry* e = block.get() + i;
+      e->self = std::shared_ptr<Entry>(block, e);
+      init(e, from + i);
+    }
+  }
+}
 
 struct CurveData {
   CurveData() = default;
   ~CurveData();
+  CurveData(const CurveData&) = delete;
+  CurveData& operator=(const CurveData&) = delete;
 
   FCurve* owner = nullptr;  // not owned
   std::uint64_t id = 0;
@@ -81,63 +244,41 @@ struct CurveData {
   bool editable = true, locked = false, visible = true, velocity = false, acceleration = false;
   std::map<std::string, std::string> properties;
 
-  Entry* root = nullptr;     // tree of every entry, the leading one first
-  Entry* leading = nullptr;  // always present
+  Entry* leading = nullptr;  // always present, first in the list
+  Entry* tail = nullptr;     // last in the list
+  std::size_t count = 0;     // entries in the list
+  IndexNode* indexRoot = nullptr;  // owned
 
   bool orderSuspect = false; // a set() may have broken the x order
   bool upkeepPending = false;
   std::vector<std::shared_ptr<Entry>> dirtyEntries;
 
-  std::size_t size() const { return root ? root->count : 0; }
+  std::size_t size() const { return count; }
   Entry* first() const { return leading; }
-  Entry* last() const;
+  Entry* last() const { return tail; }
 
   // ---- identity index: entry identity -> entry. Built on the first lookup
   // (selections ask for it; copies and bulk edits need not pay for it) and
   // kept up to date from then on.
   Entry* find(std::uint64_t entryId) const;
-  void indexAdd(Entry* e) { if (indexBuilt) index.emplace(e->id, e); }
-  void indexRemove(const Entry* e) { if (indexBuilt) index.erase(e->id); }
-  void indexReset() { index.clear(); indexBuilt = false; }
+  // Builds the identity index now when it does not exist yet.
+  void ensureIndex() const;
+  void prefetchFind(std::uint64_t entryId) const { if (indexBuilt) ids.prefetch(entryId); }
+  void indexAdd(Entry* e) { if (indexBuilt) ids.insert(e->id, e); }
+  void indexRemove(const Entry* e) { if (indexBuilt) ids.erase(e->id); }
+  void indexReset() { ids.clear(); indexBuilt = false; }
 
-  // ---- flat lookup: the entries' x in one contiguous array with a coarse
-  // level every cLookupBlock entries, so that a search touches a few cache
-  // lines instead of a pointer per tree level. Dropped by structural edits,
-  // rebuilt once enough searches have gone to the tree to pay for it.
-  static constexpr std::size_t cLookupBlock = 64;
-  struct Lookup {
-    std::vector<double> xs;         // x of every entry; -inf for the leading one
-    std::vector<Entry*> entries;    // not owned
-    std::vector<double> coarse;     // xs[0], xs[64], ...
-    bool valid = false;
-    std::size_t treeSearches = 0;   // since the last invalidation
-  };
-  void lookupInvalidate() const {
-    if (lookup.valid) {
-      lookup.valid = false;
-      lookup.xs.clear();
-      lookup.entries.clear();
-      lookup.coarse.clear();
-    }
-    lookup.treeSearches = 0;
-  }
-  void lookupBuild(const std::vector<Entry*>& ordered) const;
-  // A key moved without changing the order.
-  void lookupKeyMoved(const Entry* e) const;
-
-  // Entry whose segment covers x (left key x <= x < next key x).
+  // Entry whose segment covers x (left key x <= x < next key x). While the
+  // order is broken (inside a Switch) the answer is some entry, never an
+  // invalid one.
   Entry* cover(double x) const;
   // 0-based position of an entry in x order.
   std::size_t rank(const Entry* e) const;
   Entry* at(std::size_t position) const;
-  // cover() through the tree only: for edits that are about to drop the
-  // flat lookup anyway.
-  Entry* treeCover(double x) const;
 
  private:
-  mutable std::unordered_map<std::uint64_t, Entry*> index;
+  mutable IdTable<Entry*> ids;
   mutable bool indexBuilt = false;
-  mutable Lookup lookup;
 };
 
 struct Access {
@@ -187,24 +328,116 @@ struct Access {
   }
   // A default in-handle (Smooth, zero offset).
   static TangentValue freshIn() { return {{}, TangentType::Smooth, Tangent::cIn}; }
+  // What Tangent::setType(type), setWeighted(false) and set(offset) leave
+  // in a default handle; a non-finite offset is ignored as set() ignores it.
+  static TangentValue handle(bool in, unsigned char type, const Vector2D<double>& offset) {
+    return {IsFinite(offset) ? offset : Vector2D<double>(), type, in ? Tangent::cIn : std::uint8_t{0}};
+  }
 
+  static void setInterpolator(Segment& s, const std::shared_ptr<Interpolator>& i) { s.mInterpolator = i; }
   // A segment's owned property block (moved between segments by rebuilds).
   static auto& properties(Segment& s) { return s.mProperties; }
   static void copyProperties(const Segment& from, Segment& to);
 };
 
-// ---- tree maintenance (fcurve_tree.cpp)
-// Links e (a fresh node) into the tree right after pos in x order.
+// Made in bulk: defined here so that block construction can inline it.
+inline Entry::Entry() {
+  Access::keyFlags(key()) |= Keyframe::cEmbedded;
+  Access::assign(in(), Access::freshIn());
+}
+
+// ---- list and x index (fcurve_tree.cpp)
+// Links e (a fresh entry) into the list and the index right after pos; a
+// null pos starts an empty curve with e.
 void TreeInsertAfter(CurveData& c, Entry* pos, Entry* e);
+// Unlinks e from the list and the index.
 void TreeErase(CurveData& c, Entry* e);
-// Rebuilds a perfectly balanced tree over entries already in x order.
+// Relinks the list in this order and rebuilds the index over it in O(n).
 void TreeBuild(CurveData& c, const std::vector<Entry*>& ordered);
-// Every entry in tree order.
+// TreeBuild one entry at a time, so that a bulk edit can place entries while
+// it makes them: n entries are then added in order, and finish() completes
+// the index. The old index is dropped at once.
+class TreeBuilder {
+ public:
+  TreeBuilder(CurveData& c, std::size_t n);
+  TreeBuilder(const TreeBuilder&) = delete;
+  TreeBuilder& operator=(const TreeBuilder&) = delete;
+  void add(Entry* e);
+  void finish();
+
+ private:
+  CurveData& mCurve;
+  std::vector<std::uint32_t> mSizes;  // planned entries per leaf
+  std::vector<IndexLeaf*> mLeaves;
+  IndexLeaf* mLeaf = nullptr;
+  Entry* mLast = nullptr;
+  std::size_t mAdded = 0;
+};
+// Drops the index and the list links of every entry (the entries stay).
+void TreeReset(CurveData& c);
+// A key moved: the index keeps its x.
+void TreeKeyMoved(CurveData& c, const Entry* e);
+// Every entry in list order.
 std::vector<Entry*> TreeEntries(const CurveData& c);
+// The index's leaves in order, each a run of consecutive entries with their
+// identities and x in dense arrays: what a walk over many entries reads
+// instead of the entries themselves.
+struct LeafView {
+  Entry* const* entries;
+  const std::uint64_t* ids;
+  const double* xs;
+  std::uint32_t n;
+};
+const IndexLeaf* FirstLeaf(const CurveData& c);
+const IndexLeaf* NextLeaf(const IndexLeaf* leaf);
+LeafView ViewOf(const IndexLeaf* leaf);
+// Starts loading a leaf's identities and entries.
+void PrefetchLeaf(const IndexLeaf* leaf);
+// Structural check of the index against the list, for tests: empty when
+// sound, else what is wrong.
+std::string TreeCheck(const CurveData& c);
+
+// ---- bulk edits (fcurve_curve.cpp)
+// Replaces the keys strictly inside (x0, x1) of a curve in x order by new
+// keys at the given ascending positions, exactly as removing them and then
+// inserting the positions one by one would: a position is skipped when it is
+// not finite, lies outside [x0, x1], or is not at least the minimum
+// separation beyond the key before it or short of the first key from x1 on;
+// in-handles travel with their keys. New entries get fresh identities, default handles
+// and the interpolator. The list and the index are updated once, and the
+// keys either side of the run are marked for upkeep; requesting the upkeep
+// is left to the caller.
+// handles(i, in, out) gives the handles of the key at position i (in and
+// out start as a new key's defaults); new keys with automatic handles are
+// marked for upkeep.
+//
+// A non-owning reference to a callable, for a callback made once per key of
+// a run: no allocation, one indirect call. Valid while the callable lives.
+template <class Signature>
+class FunctionRef;
+template <class R, class... A>
+class FunctionRef<R(A...)> {
+ public:
+  template <class F>
+  FunctionRef(F&& f)
+      : mObject(const_cast<void*>(static_cast<const void*>(std::addressof(f)))),
+        mCall([](void* o, A... a) -> R { return (*static_cast<std::remove_reference_t<F>*>(o))(a...); }) {}
+  R operator()(A... a) const { return mCall(mObject, a...); }
+
+ private:
+  void* mObject;
+  R (*mCall)(void*, A...);
+};
+using RunHandles = FunctionRef<void(std::size_t, Access::TangentValue&, Access::TangentValue&)>;
+void ReplaceRun(CurveData& c, double x0, double x1, const std::vector<Vector2D<double>>& keys,
+                const std::shared_ptr<Interpolator>& interpolator, RunHandles handles);
 
 // ---- upkeep: automatic handles and order repair (fcurve_upkeep.cpp)
 // Too close in x: closer than the minimum separation by more than rounding.
-bool TooClose(double gap);
+inline bool TooClose(double gap) {
+  const double sep = Keyframe::getMinSeparation();
+  return !(gap >= sep) && !NearEqual(gap, sep);
+}
 // Types the library computes; Fixed and unknown codes keep their offsets.
 inline bool IsAutomatic(unsigned char type) { return type != TangentType::Fixed && type <= TangentType::Plateau; }
 bool IsDeferred(const CurveData& c);

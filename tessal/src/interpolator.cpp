@@ -109,7 +109,10 @@ const std::string& Bezier::getExpression() const {
   return name;
 }
 
-double Bezier::SolveParameter(const SegmentShape& s, double x) {
+namespace {
+// Bezier::SolveParameter's body, for the library's own calls: the exported
+// function could not be inlined into them.
+double Solve(const SegmentShape& s, double x) {
   const double x0 = s.p0.x, x3 = s.p3.x;
   const double span = x3 - x0;
   if (!(span > 0) || !std::isfinite(x)) return 0.0;
@@ -138,20 +141,23 @@ double Bezier::SolveParameter(const SegmentShape& s, double x) {
   }
   return t;
 }
+}  // namespace
+
+double Bezier::SolveParameter(const SegmentShape& s, double x) { return Solve(s, x); }
 
 double Bezier::value(const SegmentShape& s, double x) const {
-  const double t = SolveParameter(s, x);
+  const double t = Solve(s, x);
   return Cubic(s.p0.y, s.p1.y, s.p2.y, s.p3.y).at(t);
 }
 
 double Bezier::firstDerivative(const SegmentShape& s, double x) const {
-  const double t = SolveParameter(s, x);
+  const double t = Solve(s, x);
   return FirstDerivativeAt(Cubic(s.p0.x, s.p1.x, s.p2.x, s.p3.x), Cubic(s.p0.y, s.p1.y, s.p2.y, s.p3.y), t,
                            std::max(s.p3.x - s.p0.x, 1e-300));
 }
 
 double Bezier::secondDerivative(const SegmentShape& s, double x) const {
-  const double t = SolveParameter(s, x);
+  const double t = Solve(s, x);
   return SecondDerivativeAt(Cubic(s.p0.x, s.p1.x, s.p2.x, s.p3.x), Cubic(s.p0.y, s.p1.y, s.p2.y, s.p3.y), t,
                             std::max(s.p3.x - s.p0.x, 1e-300));
 }
@@ -166,12 +172,12 @@ void SampleInT(const SegmentShape& s, double x0, double x1, std::size_t n, Vecto
   const Cubic cx(s.p0.x, s.p1.x, s.p2.x, s.p3.x);
   const Cubic cy(s.p0.y, s.p1.y, s.p2.y, s.p3.y);
   const double span = std::max(s.p3.x - s.p0.x, 1e-300);
-  const double t0 = Bezier::SolveParameter(s, x0);
+  const double t0 = Solve(s, x0);
   if (n == 1) {
     out[0] = Vector2D<double>(x0, f(cx, cy, t0, span));
     return;
   }
-  const double t1 = Bezier::SolveParameter(s, x1);
+  const double t1 = Solve(s, x1);
   const double dt = (t1 - t0) / static_cast<double>(n - 1);
   for (std::size_t i = 0; i < n; ++i) {
     const double t = i + 1 == n ? t1 : t0 + dt * static_cast<double>(i);

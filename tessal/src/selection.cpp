@@ -1,17 +1,18 @@
 #include <tessal/selection.h>
 
-#include "internal.h"
+#include "selection_internal.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <tuple>
 #include <utility>
 
 // Selections store identities: a curve identity and, per curve, the element
-// identities of its selected keys, segments and tangents. Objects are looked
-// up through the curve's identity index only when a walk or a query needs
-// them, so the same records answer for a curve, for its copies and for the
-// content an undo swaps back in.
+// identities of its selected keys, segments and tangents. Objects are found
+// (through the curve's identity index, or by a walk reading the curve in key
+// order) only when a walk or a query needs them, so the same records answer
+// for a curve, for its copies and for the content an undo swaps back in.
 //
 // Elements of curves that are not in the selection's container may be
 // selected: the records are kept (a copy answers isSelected() like its
@@ -21,40 +22,19 @@
 ZENTHO_TESSAL_NAMESPACE_BEGIN
 
 using Private::Access;
+using Private::cCurveElement;
 using Private::CurveData;
 using Private::ElementId;
 using Private::Entry;
 using Private::FindElement;
+using Private::HasPart;
+using Private::NextX;
 using Private::Part;
 using Private::PartOf;
+using Private::RecordType;
+using Private::SelectionAccess;
 
 namespace {
-
-// Element identities start above zero, so zero stands for the curve record.
-constexpr std::uint64_t cCurveElement = 0;
-
-bool HasPart(const Entry& e, Part part) {
-  switch (part) {
-    case Private::KeyPart:
-    case Private::OutPart: return !e.leading;
-    case Private::InPart: return e.hasIn;
-    default: return true;
-  }
-}
-
-// An in-tangent arrives at the next entry's key and sorts with that key.
-double NextX(const Entry* e) {
-  const Entry* n = e->next();
-  return n ? n->x() : std::numeric_limits<double>::infinity();
-}
-
-int RecordType(Part part) {
-  switch (part) {
-    case Private::KeyPart: return HitRecord::KeyframeRecord;
-    case Private::SegmentPart: return HitRecord::SegmentRecord;
-    default: return HitRecord::TangentRecord;
-  }
-}
 
 // The entry holding a record's element now. The entry the record was made
 // from is used while it is still in the record's curve; after it left (its
@@ -143,20 +123,29 @@ HitRecord::HitRecord(const std::shared_ptr<Tangent>& tangent) {
   if (tangent) *this = HitRecord(*tangent);
 }
 
+// While the element is still in the entry the record was made from, the
+// record's own hold on that entry is shared: nothing but the entry's first
+// cache line is read.
 std::shared_ptr<Segment> HitRecord::getSegment() const {
   if (mType != SegmentRecord) return {};
-  return Access::segmentPtr(ResolveElement(mCurve, mEntry, mElementId));
+  const Entry* e = ResolveElement(mCurve, mEntry, mElementId);
+  if (e && e == mEntry.get()) return std::shared_ptr<Segment>(mEntry, &mEntry->segment());
+  return Access::segmentPtr(e);
 }
 
 std::shared_ptr<Keyframe> HitRecord::getKeyframe() const {
   if (mType != KeyframeRecord) return {};
-  return Access::keyPtr(ResolveElement(mCurve, mEntry, mElementId));
+  const Entry* e = ResolveElement(mCurve, mEntry, mElementId);
+  if (e && e == mEntry.get()) return std::shared_ptr<Keyframe>(mEntry, &mEntry->key());
+  return Access::keyPtr(e);
 }
 
 std::shared_ptr<Tangent> HitRecord::getTangent() const {
   if (mType != TangentRecord && mType != TangentRecord2) return {};
   const Entry* e = ResolveElement(mCurve, mEntry, mElementId);
-  return PartOf(mElementId) == Private::InPart ? Access::inPtr(e) : Access::outPtr(e);
+  const bool in = PartOf(mElementId) == Private::InPart;
+  if (e && e == mEntry.get()) return std::shared_ptr<Tangent>(mEntry, in ? &mEntry->in() : &mEntry->out());
+  return in ? Access::inPtr(e) : Access::outPtr(e);
 }
 
 void HitRecord::reset() { *this = HitRecord(); }
@@ -176,272 +165,28 @@ bool CompareRecord::operator()(const HitRecord& a, const HitRecord& b) const {
   return a.mElementId < b.mElementId;
 }
 
-// ---------------------------------------------------------------- walks
-
-// Walks are built once per selection version and structure epoch and shared
-// by every iterator over them. Iterators keep their own reference, so a walk
-// that goes stale while someone iterates (a key moved past its neighbour and
-// the curve repaired its order) stays intact for them.
-struct Selection::WalkCache {
-  enum Kind { AllRecords, Curves, Keyframes, Tangents, KindCount };
-
-  struct Walk {
-    std::uint64_t version = 0;
-    std::uint64_t epoch = 0;
-    std::shared_ptr<const std::vector<HitRecord>> records;
-  };
-
-  // One selected element found in its curve, with what it is sorted by.
-  struct Item {
-    double order;  // position within the curve
-    double place;  // the record's place
-    std::uint64_t elementId;
-    const Entry* entry;
-    int type;
-    int sub;
-  };
-
-  Walk walks[KindCount];
-  std::vector<Item> items;  // reused from curve to curve and build to build
-
-  void drop() {
-    for (Walk& w : walks) w.records.reset();
-  }
-
-  static std::shared_ptr<const std::vector<HitRecord>> get(const Selection& s, Kind kind) {
-    if (!s.mCache) s.mCache = std::make_unique<WalkCache>();
-    Walk& w = s.mCache->walks[kind];
-    const std::uint64_t epoch = Private::StructureEpoch();
-    if (w.records && w.version == s.mVersion && w.epoch == epoch) return w.records;
-    // Stale walks of the other kinds would only keep removed curves and
-    // entries alive until they are asked for again.
-    for (Walk& other : s.mCache->walks) {
-      if (other.version != s.mVersion || other.epoch != epoch) other.records.reset();
-    }
-    auto records = std::make_shared<std::vector<HitRecord>>();
-    s.mCache->build(s, kind, *records);
-    w.version = s.mVersion;
-    w.epoch = epoch;
-    w.records = std::move(records);
-    return w.records;
-  }
-
-  static bool wants(Kind kind, Part part) {
-    switch (kind) {
-      case Keyframes: return part == Private::KeyPart;
-      case Tangents: return part == Private::OutPart || part == Private::InPart;
-      case AllRecords: return true;
-      default: return false;
-    }
-  }
-
-  // Curve by curve in container order. Each curve's records are found by
-  // its identity, each element through the curve's identity index, and only
-  // the selected elements are sorted: O(selected log n) and no allocation
-  // per record beyond the records themselves.
-  void build(const Selection& s, Kind kind, std::vector<HitRecord>& out) {
-    if (!s.mContainer || s.mRecords.empty()) return;
-    std::size_t total = 0;
-    for (const auto& c : *s.mContainer) {
-      auto it = s.mRecords.find(Access::data(*c)->id);
-      if (it != s.mRecords.end()) total += 1 + (kind == Curves ? 0 : it->second.elements.size());
-    }
-    out.reserve(total);
-
-    for (const std::shared_ptr<FCurve>& c : *s.mContainer) {
-      const CurveData& d = *Access::data(*c);
-      auto it = s.mRecords.find(d.id);
-      if (it == s.mRecords.end()) continue;
-      const CurveRecords& r = it->second;
-      const std::uint64_t order = Access::containerOrder(*c);
-
-      if (r.curve && (kind == Curves || kind == AllRecords)) {
-        HitRecord& h = out.emplace_back();
-        h.mType = HitRecord::Curve;
-        h.mCurve = c;
-        h.mCurveOrder = order;
-        h.mCurveId = d.id;
-      }
-      if (kind == Curves) continue;
-
-      items.clear();
-      for (std::uint64_t id : r.elements) {
-        const Part part = PartOf(id);
-        if (!wants(kind, part)) continue;
-        const Entry* e = FindElement(d, id);
-        if (!e) continue;
-        items.push_back(Item{0.0, 0.0, id, e, RecordType(part), part == Private::InPart ? 1 : 0});
-      }
-      if (items.empty()) continue;
-
-      // Outside a pending order repair x order is entry order, and x is read
-      // anyway for the place; while a repair waits (inside a Switch) only
-      // the tree knows the order.
-      const bool byRank = d.orderSuspect && kind != AllRecords;
-      for (Item& i : items) {
-        const double x = i.entry->x();
-        i.place = i.sub ? NextX(i.entry) : x;
-        i.order = kind == AllRecords ? i.place : byRank ? static_cast<double>(d.rank(i.entry)) : x;
-      }
-      if (kind == AllRecords) {
-        std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
-          return std::tie(a.type, a.place, a.sub, a.elementId) < std::tie(b.type, b.place, b.sub, b.elementId);
-        });
-      } else {
-        std::sort(items.begin(), items.end(),
-                  [](const Item& a, const Item& b) { return std::tie(a.order, a.sub) < std::tie(b.order, b.sub); });
-      }
-
-      for (const Item& i : items) {
-        HitRecord& h = out.emplace_back();
-        h.mType = i.type;
-        h.mCurve = c;
-        h.mEntry = i.entry->self;
-        h.mCurveOrder = order;
-        h.mCurveId = d.id;
-        h.mElementId = i.elementId;
-        h.mPlace = i.place;
-        h.mSubPlace = i.sub;
-      }
-    }
-    // Container order numbers follow the container's sequence unless a curve
-    // was added to another container since; the full walk promises record
-    // order, so make sure of it.
-    if (kind == AllRecords && !std::is_sorted(out.begin(), out.end(), CompareRecord())) {
-      std::sort(out.begin(), out.end(), CompareRecord());
-    }
-  }
-};
-
-namespace Private {
-
-// The walks and bulk edits reach the records through here.
-struct SelectionAccess {
-  using Kind = Selection::WalkCache::Kind;
-
-  static HitRecordIterator begin(const Selection& s, Kind kind) {
-    return HitRecordIterator(Selection::WalkCache::get(s, kind), 0);
-  }
-  static HitRecordIterator end(const Selection& s, Kind kind) {
-    auto records = Selection::WalkCache::get(s, kind);
-    const std::size_t n = records->size();
-    return HitRecordIterator(std::move(records), n);
-  }
-
-  static bool has(const Selection& s, std::uint64_t curveId, std::uint64_t elementId) {
-    auto it = s.mRecords.find(curveId);
-    if (it == s.mRecords.end()) return false;
-    return elementId == cCurveElement ? it->second.curve : it->second.elements.count(elementId) != 0;
-  }
-
-  static bool same(const Selection::Records& a, const Selection::Records& b) {
-    if (a.size() != b.size()) return false;
-    for (const auto& [id, r] : a) {
-      auto it = b.find(id);
-      if (it == b.end() || it->second.curve != r.curve || it->second.elements != r.elements) return false;
-    }
-    return true;
-  }
-
-  // Replaces the records; notifies once when they differ.
-  static void replace(Selection& s, const Selection::Records& records) {
-    if (same(s.mRecords, records)) return;
-    s.mRecords = records;
-    s.changed();
-  }
-
-  static void selectCompletely(Selection& s, const FCurve& curve) {
-    const CurveData& d = *Access::data(curve);
-    Selection::CurveRecords& r = s.mRecords[d.id];
-    bool changed = !r.curve;
-    r.curve = true;
-    r.elements.reserve(r.elements.size() + 4 * d.size());
-    for (const Entry* e = d.first(); e; e = e->next()) {
-      if (!e->leading) {
-        changed |= r.elements.insert(ElementId(e->id, Private::KeyPart)).second;
-        changed |= r.elements.insert(ElementId(e->id, Private::OutPart)).second;
-      }
-      changed |= r.elements.insert(ElementId(e->id, Private::SegmentPart)).second;
-      if (e->hasIn) changed |= r.elements.insert(ElementId(e->id, Private::InPart)).second;
-    }
-    if (changed) s.changed();
-  }
-
-  // Drops the curve identity's records outright, records of elements that
-  // are not there at the moment included: "completely" is meant to survive
-  // an undo that brings them back.
-  static void deselectCompletely(Selection& s, const FCurve& curve) {
-    if (s.mRecords.erase(Access::data(curve)->id) != 0) s.changed();
-  }
-
-  static void deselectParts(Selection& s) {
-    bool changed = false;
-    for (auto it = s.mRecords.begin(); it != s.mRecords.end();) {
-      if (!it->second.elements.empty()) {
-        it->second.elements.clear();
-        changed = true;
-      }
-      it = it->second.curve ? std::next(it) : s.mRecords.erase(it);
-    }
-    if (changed) s.changed();
-  }
-
-  // The curve has a curve record or a selected element it holds.
-  static bool touches(const Selection& s, const FCurve& curve) {
-    const CurveData& d = *Access::data(curve);
-    auto it = s.mRecords.find(d.id);
-    if (it == s.mRecords.end()) return false;
-    if (it->second.curve) return true;
-    for (std::uint64_t id : it->second.elements) {
-      if (FindElement(d, id)) return true;
-    }
-    return false;
-  }
-};
-
-}  // namespace Private
-
-using Private::SelectionAccess;
-using WalkKind = SelectionAccess::Kind;
-
-HitRecordIterator BeginSelectedCurves(const Selection& s) { return SelectionAccess::begin(s, WalkKind::Curves); }
-HitRecordIterator EndSelectedCurves(const Selection& s) { return SelectionAccess::end(s, WalkKind::Curves); }
-HitRecordIterator BeginSelectedKeyframes(const Selection& s) { return SelectionAccess::begin(s, WalkKind::Keyframes); }
-HitRecordIterator EndSelectedKeyframes(const Selection& s) { return SelectionAccess::end(s, WalkKind::Keyframes); }
-HitRecordIterator BeginSelectedTangents(const Selection& s) { return SelectionAccess::begin(s, WalkKind::Tangents); }
-HitRecordIterator EndSelectedTangents(const Selection& s) { return SelectionAccess::end(s, WalkKind::Tangents); }
-
 // ---------------------------------------------------------------- Selection
 
 SelectionObserver::~SelectionObserver() = default;
 void SelectionObserver::selectionChanged(Selection&) {}
 
-Selection::Selection(std::shared_ptr<FCurveContainer> container) : mContainer(std::move(container)) {}
-Selection::~Selection() = default;
 
 bool Selection::change(std::uint64_t curveId, std::uint64_t elementId, bool selectIt) {
   if (selectIt) {
     CurveRecords& r = mRecords[curveId];
-    const bool added = elementId == cCurveElement ? !std::exchange(r.curve, true) : r.elements.insert(elementId).second;
+    const bool added = elementId == cCurveElement ? !std::exchange(r.curve, true) : r.elements.insert(elementId);
     if (!added) return false;
   } else {
     auto it = mRecords.find(curveId);
     if (it == mRecords.end()) return false;
     CurveRecords& r = it->second;
-    const bool removed = elementId == cCurveElement ? std::exchange(r.curve, false) : r.elements.erase(elementId) != 0;
+    const bool removed = elementId == cCurveElement ? std::exchange(r.curve, false) : r.elements.erase(elementId);
     if (!removed) return false;
     // No empty records: comparing selections then compares what they hold.
     if (!r.curve && r.elements.empty()) mRecords.erase(it);
   }
   changed();
   return true;
-}
-
-void Selection::changed() {
-  ++mVersion;
-  // Stale walks would only hold their curves and entries alive.
-  if (mCache) mCache->drop();
-  notifyChanged();
 }
 
 bool Selection::select(const FCurve& curve) { return change(Access::data(curve)->id, cCurveElement, true); }
@@ -535,9 +280,6 @@ void Selection::clear() {
   changed();
 }
 
-HitRecordIterator Selection::begin() const { return SelectionAccess::begin(*this, WalkKind::AllRecords); }
-HitRecordIterator Selection::end() const { return SelectionAccess::end(*this, WalkKind::AllRecords); }
-
 void Selection::assign(const Selection& other) {
   if (&other != this) SelectionAccess::replace(*this, other.mRecords);
 }
@@ -556,12 +298,6 @@ SelectionSnapshot::SelectionSnapshot(Selection& selection) : mSelection(&selecti
 void SelectionSnapshot::capture() { mRecords = mSelection->mRecords; }
 
 void SelectionSnapshot::select() { SelectionAccess::replace(*mSelection, mRecords); }
-
-// The set is replaced, not added to: callers take it as the selection.
-void GetSelected(const Selection& selection, std::set<HitRecord, CompareRecord>& result) {
-  result.clear();
-  for (auto it = selection.begin(), end = selection.end(); it != end; ++it) result.insert(result.end(), *it);
-}
 
 void SelectCurveCompletely(Selection& selection, const FCurve& curve) {
   SelectionAccess::selectCompletely(selection, curve);

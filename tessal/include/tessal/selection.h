@@ -15,7 +15,6 @@
 #include <memory>
 #include <set>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 ZENTHO_TESSAL_NAMESPACE_BEGIN
@@ -23,6 +22,79 @@ ZENTHO_TESSAL_NAMESPACE_BEGIN
 class Selection;
 namespace Private {
 struct SelectionAccess;
+
+// The element identities selected in one curve: a flat set that lists its
+// members in the order they were added (removals leave holes that are
+// skipped and compacted away in time). Walks read it front to back, and
+// selections made key by key or curve by curve come out in key order.
+// Identities are never 0.
+class IdSet {
+ public:
+  class const_iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = std::uint64_t;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const std::uint64_t*;
+    using reference = const std::uint64_t&;
+    const std::uint64_t& operator*() const { return *mAt; }
+    const_iterator& operator++() {
+      ++mAt;
+      skip();
+      return *this;
+    }
+    bool operator==(const const_iterator& o) const { return mAt == o.mAt; }
+    bool operator!=(const const_iterator& o) const { return mAt != o.mAt; }
+
+   private:
+    friend class IdSet;
+    const_iterator(const std::uint64_t* at, const std::uint64_t* end) : mAt(at), mEnd(end) { skip(); }
+    void skip() {
+      while (mAt != mEnd && *mAt == 0) ++mAt;
+    }
+    const std::uint64_t* mAt;
+    const std::uint64_t* mEnd;
+  };
+
+  std::size_t size() const { return mLive; }
+  bool empty() const { return mLive == 0; }
+  const_iterator begin() const { return {mIds.data(), mIds.data() + mIds.size()}; }
+  const_iterator end() const { return {mIds.data() + mIds.size(), mIds.data() + mIds.size()}; }
+  bool contains(std::uint64_t id) const { return id != 0 && slotOf(id) != cNone; }
+  // False when present already (or 0).
+  bool insert(std::uint64_t id);
+  // False when absent.
+  bool erase(std::uint64_t id);
+  void clear();
+  void reserve(std::size_t n);
+  // The same members, in any order.
+  bool operator==(const IdSet& o) const;
+  bool operator!=(const IdSet& o) const { return !(*this == o); }
+
+ private:
+  static constexpr std::size_t cNone = static_cast<std::size_t>(-1);
+  std::size_t home(std::uint64_t id) const {
+    return static_cast<std::size_t>((id * 0x9E3779B97F4A7C15ull) >> mShift);
+  }
+  // Slot in mSlots of id, or cNone. The table is never more than half
+  // full, so every probe run ends.
+  std::size_t slotOf(std::uint64_t id) const {
+    if (mSlots.empty()) return cNone;
+    const std::size_t mask = mSlots.size() - 1;
+    for (std::size_t i = home(id);; i = (i + 1) & mask) {
+      const std::uint32_t s = mSlots[i];
+      if (!s) return cNone;
+      if (mIds[s - 1] == id) return i;
+    }
+  }
+  // Drops the holes and rehashes for at least n members.
+  void rebuild(std::size_t n);
+
+  std::vector<std::uint64_t> mIds;    // members in insertion order; 0 is a hole
+  std::vector<std::uint32_t> mSlots;  // 1 + position in mIds, 0 free; linear probing
+  std::size_t mLive = 0;
+  unsigned mShift = 64;
+};
 }  // namespace Private
 
 // ---------------------------------------------------------------- HitRecord
@@ -61,13 +133,13 @@ class HitRecord {
   friend struct Private::Access;
 
   int mType = None;
+  int mSubPlace = 0;  // out-tangent 0, in-tangent 1
   std::shared_ptr<FCurve> mCurve;
   std::shared_ptr<Private::Entry> mEntry;  // element records
   std::uint64_t mCurveOrder = 0;           // container order at creation
   std::uint64_t mCurveId = 0;
   std::uint64_t mElementId = 0;  // identity of the element (0 for curves)
   double mPlace = 0;             // x of the element's key at creation
-  int mSubPlace = 0;             // out-tangent 0, in-tangent 1
 };
 
 // Strict weak order: curve (container order), then type, then the element's
@@ -77,6 +149,11 @@ struct CompareRecord {
 };
 
 // ---------------------------------------------------------------- walks
+
+namespace Private {
+// Starts loading what the getters of the record read.
+void PrefetchRecord(const HitRecord& record);
+}  // namespace Private
 
 // A bidirectional iterator over a walk's records. Walks are computed once per
 // selection state and shared by every iterator over them; iterators of one
@@ -95,9 +172,17 @@ class HitRecordIterator {
 
   const HitRecord& operator*() const { return (*mRecords)[mIndex]; }
   const HitRecord* operator->() const { return &(*mRecords)[mIndex]; }
-  HitRecordIterator& operator++() { ++mIndex; return *this; }
+  HitRecordIterator& operator++() {
+    ++mIndex;
+    loadAhead();
+    return *this;
+  }
   HitRecordIterator& operator--() { --mIndex; return *this; }
-  HitRecordIterator operator++(int) { auto r = *this; ++mIndex; return r; }
+  HitRecordIterator operator++(int) {
+    auto r = *this;
+    ++*this;
+    return r;
+  }
   HitRecordIterator operator--(int) { auto r = *this; --mIndex; return r; }
   bool operator==(const HitRecordIterator& o) const {
     const bool atEnd = isAtEnd(), oAtEnd = o.isAtEnd();
@@ -107,6 +192,13 @@ class HitRecordIterator {
   bool operator!=(const HitRecordIterator& o) const { return !(*this == o); }
 
  private:
+  // Records name elements scattered over memory; walking forwards, the
+  // elements a few records ahead are asked for early, so that reading them
+  // in turn does not wait for each one's cache miss.
+  static constexpr std::size_t cLoadAhead = 12;
+  void loadAhead() const {
+    if (mRecords && mIndex + cLoadAhead < mRecords->size()) Private::PrefetchRecord((*mRecords)[mIndex + cLoadAhead]);
+  }
   bool isAtEnd() const { return !mRecords || mIndex >= mRecords->size(); }
   std::shared_ptr<const std::vector<HitRecord>> mRecords;
   std::size_t mIndex = 0;
@@ -170,7 +262,7 @@ class Selection {
   // Selected element identities of one curve identity.
   struct CurveRecords {
     bool curve = false;
-    std::unordered_set<std::uint64_t> elements;
+    Private::IdSet elements;
   };
   using Records = std::unordered_map<std::uint64_t, CurveRecords>;
 
