@@ -117,7 +117,8 @@ class HitRecord {
 
   int getType() const { return mType; }
   bool isEmpty() const { return mType == None; }
-  std::shared_ptr<FCurve> getCurve() const { return mCurve; }
+  // A reference: walks read it per record, and a copy costs two atomic ops.
+  const std::shared_ptr<FCurve>& getCurve() const { return mCurve; }
   std::shared_ptr<Segment> getSegment() const;   // segment records
   std::shared_ptr<Keyframe> getKeyframe() const; // keyframe records
   std::shared_ptr<Tangent> getTangent() const;   // tangent records
