@@ -63,7 +63,7 @@ class GraphViewColors {
   // A role outside 0..20 gives one shared invalid colour.
   const QColor& getColor(int role) const;
   // Ignored outside 0..20; notifies once when the colour really changes
-  // (alpha and colour spec count).
+  // (a different alpha or colour model counts).
   void setColor(int role, const QColor& color);
 
   // Observing does not change the colours, hence const.
