@@ -1,11 +1,16 @@
-// Fixture curves and invariant checks shared by the curve-model suites.
+// Fixture curves, whole-curve comparisons and invariant checks shared by the curve-model suites.
 #pragma once
 
 #include <tessal/tessal.h>
 
+#include "internal.h"
+
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <random>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,15 +18,18 @@
 namespace Fixtures {
 
 using namespace Zentho::Tessal;
+using ::testing::AssertionFailure;
+using ::testing::AssertionResult;
+using ::testing::AssertionSuccess;
 
-struct KeySpec {
-  double x, y;
-  const char* interp;  // interpolator of the segment starting at the key
-};
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+
+// A key and the interpolator of the segment starting at it.
+struct KeyRow { double x, y; const char* interp; };
 
 // Builds a curve from a key table; every handle gets the given type.
-inline std::shared_ptr<FCurve> MakeCurve(const std::vector<KeySpec>& keys,
-                                         unsigned char type = TangentType::Smooth,
+inline std::shared_ptr<FCurve> MakeCurve(const std::vector<KeyRow>& keys, unsigned char type = TangentType::Smooth,
                                          const std::string& name = "curve") {
   auto c = FCurve::create(name);
   for (const auto& k : keys) {
@@ -34,57 +42,142 @@ inline std::shared_ptr<FCurve> MakeCurve(const std::vector<KeySpec>& keys,
   return c;
 }
 
-// Every structural invariant a curve must keep outside a Switch.
-inline ::testing::AssertionResult IsValidCurve(const FCurve& c) {
-  std::size_t n = 0;
-  double prevX = 0;
-  bool havePrev = false;
-  for (auto it = c.begin(); it != c.end(); ++it, ++n) {
-    const Segment& s = *it.segment();
-    if (n == 0) {
-      if (it.key() || s.hasLeftKey()) return ::testing::AssertionFailure() << "leading entry has a key";
-      if (s.getOutTangent()) return ::testing::AssertionFailure() << "leading entry has an out-tangent";
-    } else {
-      const Keyframe* k = it.key();
-      if (!k) return ::testing::AssertionFailure() << "entry " << n << " has no key";
-      if (!IsFinite(k->get())) return ::testing::AssertionFailure() << "non-finite key " << n;
-      if (havePrev && !(k->getX() - prevX >= Keyframe::getMinSeparation() - 1e-9))
-        return ::testing::AssertionFailure() << "keys " << n - 1 << " and " << n << " at " << prevX << ", "
-                                             << k->getX();
-      if (!s.getOutTangent() || !IsFinite(s.getOutTangent()->get()))
-        return ::testing::AssertionFailure() << "bad out-tangent at " << n;
-      prevX = k->getX();
-      havePrev = true;
-    }
-    const bool last = std::next(it) == c.end();
-    if (bool(s.getInTangent()) == last) return ::testing::AssertionFailure() << "in-tangent presence at " << n;
-    if (!last && s.getRightKey().get() != std::next(it).key())
-      return ::testing::AssertionFailure() << "right key of " << n;
-    if (!s.getInterpolator()) return ::testing::AssertionFailure() << "no interpolator at " << n;
-  }
-  if (n != c.size()) return ::testing::AssertionFailure() << "size " << c.size() << " but walked " << n;
-  return ::testing::AssertionSuccess();
+// The i-th key (0 is the first).
+inline Keyframe& KeyAt(FCurve& c, std::size_t i) { return *std::next(c.begin(), static_cast<long>(i + 1)).key(); }
+
+// A Fixed handle, set without the key's unification turning the other one.
+inline void SetHandle(Keyframe& key, bool in, double x, double y, bool weighted) {
+  const bool unified = key.isTangentsUnified();
+  key.setTangentsUnified(false);
+  auto t = in ? key.getInTangent() : key.getOutTangent();
+  t->setType(TangentType::Fixed);
+  t->setWeighted(weighted);
+  t->set(x, y);
+  key.setTangentsUnified(unified);
 }
 
-// Keys, handles and interpolators, in order: what "the same curve" means.
-struct Snapshot {
-  std::vector<std::pair<double, double>> keys;
-  std::vector<std::pair<double, double>> handles;  // out, in per entry
-  std::vector<std::string> interps;
-  bool operator==(const Snapshot& o) const {
-    return keys == o.keys && handles == o.handles && interps == o.interps;
-  }
-};
+// Slope of the i-th key's in- or out-handle.
+inline double HandleSlope(FCurve& c, std::size_t i, bool in) {
+  const auto h = (in ? KeyAt(c, i).getInTangent() : KeyAt(c, i).getOutTangent())->get();
+  return h.y / h.x;
+}
 
-inline Snapshot Capture(const FCurve& c) {
-  Snapshot s;
+inline bool Near(const Vector2D<double>& a, const Vector2D<double>& b, double tol) {
+  return std::fabs(a.x - b.x) <= tol && std::fabs(a.y - b.y) <= tol;
+}
+
+// Largest |f(x)| over n + 1 points spread over [x0, x1].
+template <class F>
+double WorstOver(double x0, double x1, F&& f, int n = 3000) {
+  double worst = 0;
+  for (int i = 0; i <= n; ++i) worst = std::max(worst, std::fabs(f(x0 + (x1 - x0) * i / n)));
+  return worst;
+}
+
+// Every structural invariant a curve must keep outside a Switch.
+inline AssertionResult IsValidCurve(const FCurve& c) {
+  std::size_t n = 0;
+  double prevX = 0;
+  for (auto it = c.begin(); it != c.end(); ++it, ++n) {
+    const Segment& s = *it.segment();
+    const Keyframe* k = it.key();
+    if (n == 0 && (k || s.hasLeftKey() || s.getOutTangent())) return AssertionFailure() << "leading entry has a key";
+    if (n > 0) {
+      if (!k || !IsFinite(k->get())) return AssertionFailure() << "missing or non-finite key " << n;
+      if (n > 1 && !(k->getX() - prevX >= Keyframe::getMinSeparation() - 1e-9))
+        return AssertionFailure() << "keys " << n - 1 << " and " << n << " at " << prevX << ", " << k->getX();
+      if (!s.getOutTangent() || !IsFinite(s.getOutTangent()->get())) return AssertionFailure() << "handle at " << n;
+      prevX = k->getX();
+    }
+    const bool last = std::next(it) == c.end();
+    if (bool(s.getInTangent()) == last) return AssertionFailure() << "in-tangent presence at " << n;
+    if (!last && s.getRightKey().get() != std::next(it).key()) return AssertionFailure() << "right key of " << n;
+    if (!s.getInterpolator()) return AssertionFailure() << "no interpolator at " << n;
+  }
+  if (n != c.size()) return AssertionFailure() << "size " << c.size() << " but walked " << n;
+  return AssertionSuccess();
+}
+
+// The x index's own structure checked against the entry list.
+inline AssertionResult IndexSound(const FCurve& c) {
+  const std::string err = Private::TreeCheck(*Private::Access::data(c));
+  return err.empty() ? AssertionSuccess() : AssertionFailure() << err;
+}
+
+// Everything that makes two curves the same: keys with their flags and handles, interpolators, and the segment
+// property "tag" per entry.
+struct HandleState { Vector2D<double> offset; int type; bool weighted; };
+struct KeyState { Vector2D<double> pos; bool breakdown, unified, locked; HandleState in, out; };
+struct CurveState { std::vector<KeyState> keys; std::vector<std::string> interps, tags; };
+
+inline CurveState State(const FCurve& c) {
+  auto read = [](const Tangent& t) { return HandleState{t.get(), t.getType(), t.isWeighted()}; };
+  CurveState s;
   for (auto it = c.begin(); it != c.end(); ++it) {
-    if (it.key()) s.keys.emplace_back(it.key()->getX(), it.key()->getY());
-    if (auto t = it->getOutTangent()) s.handles.emplace_back(t->get().x, t->get().y);
-    if (auto t = it->getInTangent()) s.handles.emplace_back(t->get().x, t->get().y);
     s.interps.push_back(it->getInterpolator()->getExpression());
+    s.tags.push_back(it->getProperty("tag"));
+    if (const Keyframe* k = it.key())
+      s.keys.push_back({k->get(), k->isBreakdown(), k->isTangentsUnified(), IsLocked(*k), read(*k->getInTangent()),
+                        read(*k->getOutTangent())});
   }
   return s;
+}
+
+// Positions and offsets compared within tol; a tol of 0 asks for identity.
+inline AssertionResult Same(const CurveState& x, const CurveState& y, double tol) {
+  if (x.keys.size() != y.keys.size()) return AssertionFailure() << x.keys.size() << " keys against " << y.keys.size();
+  if (x.interps != y.interps || x.tags != y.tags) return AssertionFailure() << "interpolators or segment tags differ";
+  auto str = [](const Vector2D<double>& v) {
+    std::ostringstream o;
+    o.precision(17);
+    o << v.x << ", " << v.y;
+    return o.str();
+  };
+  for (std::size_t i = 0; i < x.keys.size(); ++i) {
+    const KeyState &p = x.keys[i], &q = y.keys[i];
+    if (!Near(p.pos, q.pos, tol))
+      return AssertionFailure() << "key " << i << " at " << str(p.pos) << " against " << str(q.pos);
+    if (p.breakdown != q.breakdown || p.unified != q.unified || p.locked != q.locked)
+      return AssertionFailure() << "flags of key " << i;
+    for (auto [g, h] : {std::make_pair(p.in, q.in), std::make_pair(p.out, q.out)}) {
+      if (!Near(g.offset, h.offset, tol) || g.type != h.type || g.weighted != h.weighted)
+        return AssertionFailure() << "handle of key " << i << ": " << str(g.offset) << " type " << g.type << " against "
+                                  << str(h.offset) << " type " << h.type;
+    }
+  }
+  return AssertionSuccess();
+}
+
+inline AssertionResult SameCurve(const FCurve& a, const FCurve& b, double tol = 1e-9) {
+  return Same(State(a), State(b), tol);
+}
+inline AssertionResult Unchanged(const FCurve& c, const CurveState& before) { return Same(State(c), before, 0); }
+
+// x:   0     10     20     30     45
+// y:   0      5     -3      2      2
+// Mixed interpolators and handle types; the first bezier segment has a weighted fixed handle, the key at 20 is a
+// locked breakdown, and the segments from 10 and the leading one carry a "tag".
+inline std::shared_ptr<FCurve> Mixed(const char* secondInterp = "linear()") {
+  auto c = MakeCurve({{0, 0, "bezier()"}, {10, 5, secondInterp}, {20, -3, "ease()"}, {30, 2, "bezier()"},
+                      {45, 2, "linear()"}});
+  SetHandle(KeyAt(*c, 0), false, 4, 7, true);
+  KeyAt(*c, 1).getInTangent()->setType(TangentType::Clamped);
+  KeyAt(*c, 2).setBreakdown(true);
+  SetLocked(KeyAt(*c, 2), true);
+  KeyAt(*c, 3).getOutTangent()->setType(TangentType::Plateau);
+  SetHandle(KeyAt(*c, 4), true, -2, 1, false);
+  KeyAt(*c, 4).getOutTangent()->setType(TangentType::SmoothNormal);
+  c->setProperty("owner", "rig");
+  std::next(c->begin(), 2)->setProperty("tag", "ten-twenty");
+  c->begin()->setProperty("tag", "leading");
+  return c;
+}
+
+// The keys' x in order.
+inline std::vector<double> KeyXs(const FCurve& c) {
+  std::vector<double> xs;
+  for (auto it = std::next(c.begin()); it != c.end(); ++it) xs.push_back(it.key()->getX());
+  return xs;
 }
 
 }  // namespace Fixtures
