@@ -98,43 +98,33 @@ TEST_F(LayerTree, InsertLayerGoesDirectlyBelowItsAnchor) {
   EXPECT_EQ(names().front(), "E");
 }
 
-TEST_F(LayerTree, LayerRemovingItselfDuringTheWalkLivesUntilTheWalkEnds) {
-  auto below = make("Below"), self = make("Self");
-  push({below, self});
-  std::weak_ptr<Layer> watch = self;
-  std::size_t childrenInside = 99;
-  bool aliveInside = false;
-  self->onEvent = [&](RecordingLayer& l) {
-    l.removeFromManager();
-    childrenInside = root->numChildren();
-    aliveInside = !watch.expired();
-    return true;
-  };
-  self.reset();
-
-  EXPECT_TRUE(offer());
-  EXPECT_EQ(childrenInside, 1u);
-  EXPECT_TRUE(aliveInside);      // the walk still holds it
-  EXPECT_TRUE(watch.expired());  // erased once the walk ended
-  EXPECT_EQ(names(), (Log{"Below"}));
-  offer();
-  EXPECT_EQ(log, (Log{"event:Self", "event:Below"}));
-}
-
-TEST_F(LayerTree, RemovalAndPushDuringTheWalkApplyFromTheNextLayerOn) {
+TEST_F(LayerTree, ChangesDuringAWalkApplyToTheRestOfItAndErasingWaitsForItsEnd) {
   auto bottom = make("Bottom"), middle = make("Middle"), top = make("Top"), gesture = make("Gesture");
   push({bottom, middle, top});
-  top->onEvent = [&](RecordingLayer&) {
+  std::weak_ptr<Layer> watch = top;
+  bool aliveInside = false;
+  std::size_t childrenInside = 0;
+  top->onEvent = [&](RecordingLayer& self) {
+    self.removeFromManager();
     root->removeLayer(middle);
-    if (!gesture->getManager()) root->pushLayer(gesture);
+    root->pushLayer(gesture);
+    aliveInside = !watch.expired();  // only the walk holds it now
+    childrenInside = root->numChildren();
     return false;
   };
-  offer();
+  top.reset();
+  EXPECT_FALSE(offer());
   EXPECT_EQ(log, (Log{"event:Top", "event:Bottom"}));
-  EXPECT_EQ(middle->getManager(), nullptr);
+  EXPECT_TRUE(aliveInside);
+  EXPECT_EQ(childrenInside, 2u);
+  EXPECT_TRUE(watch.expired());  // erased once the walk ended
+  EXPECT_EQ(names(), (Log{"Gesture", "Bottom"}));
+
   log.clear();
+  bottom->onDraw = [](RecordingLayer& l) { l.removeFromManager(); };
+  root->draw(viewport);
   offer();
-  EXPECT_EQ(log, (Log{"event:Gesture", "event:Top", "event:Bottom"}));
+  EXPECT_EQ(log, (Log{"draw:Bottom", "draw:Gesture", "event:Gesture"}));
 }
 
 TEST_F(LayerTree, ManagerReleasedDuringItsOwnWalkFinishesTheWalk) {
@@ -151,15 +141,6 @@ TEST_F(LayerTree, ManagerReleasedDuringItsOwnWalkFinishesTheWalk) {
   EXPECT_FALSE(offer(raw));
   EXPECT_EQ(log, (Log{"event:Leaf", "event:After"}));
   EXPECT_TRUE(watch.expired());
-}
-
-TEST_F(LayerTree, LayerRemovingItselfWhileDrawingLeavesTheDrawIntact) {
-  auto a = make("A"), b = make("B"), c = make("C");
-  push({a, b, c});
-  b->onDraw = [](RecordingLayer& l) { l.removeFromManager(); };
-  root->draw(viewport);
-  EXPECT_EQ(log, (Log{"draw:A", "draw:B", "draw:C"}));
-  EXPECT_EQ(names(), (Log{"C", "A"}));
 }
 
 TEST_F(LayerTree, LayerSitsInOneManagerAndManagersRefuseCycles) {
@@ -221,30 +202,22 @@ TEST_F(LayerTree, FindLayerSearchesDepthFirstFrontToBackAndTheRootIsTheTopManage
   EXPECT_EQ(GetRootLayer(dupDeep), nullptr);
 }
 
-TEST_F(LayerTree, ChangesBubbleUpOnceAndOnlyOnRealChange) {
-  auto mid = std::make_shared<LayerManager>("Mid");
-  auto leaf = make("Leaf");
-  root->pushLayer(mid);
-  mid->pushLayer(leaf);
-  QSignalSpy onMid(mid.get(), &Layer::notifyLayerChanged);
-  QSignalSpy onRoot(root.get(), &Layer::notifyLayerChanged);
-  leaf->setVisible(true);
-  leaf->setInteractive(true);
-  EXPECT_EQ(onRoot.count(), 0);
-  leaf->setVisible(false);
-  EXPECT_EQ(onMid.count(), 1);
-  EXPECT_EQ(onRoot.count(), 1);
-  leaf->setInteractive(false);
-  EXPECT_EQ(onRoot.count(), 2);
-  mid->removeLayer(leaf);
-  EXPECT_EQ(onRoot.count(), 3);  // the removal itself
-  leaf->setVisible(true);        // a removed layer no longer reaches its old managers
-  EXPECT_EQ(onRoot.count(), 3);
-}
-
-TEST_F(LayerTree, CommandFromDeepInTheTreeArrivesOnceAtTheRoot) {
+TEST_F(LayerTree, ChangesBubbleUpOnRealChangeOnlyAndCommandsReachOnlyTheRoot) {
   auto mid = std::make_shared<LayerManager>("Mid"), deep = std::make_shared<LayerManager>("Deep");
   root->pushLayer(mid);
+  mid->pushLayer(deep);
+  QSignalSpy changed(root.get(), &Layer::notifyLayerChanged);
+  deep->setVisible(true);
+  deep->setInteractive(true);
+  EXPECT_EQ(changed.count(), 0);
+  deep->setVisible(false);
+  deep->setInteractive(false);
+  EXPECT_EQ(changed.count(), 2);
+  mid->removeLayer(deep);
+  EXPECT_EQ(changed.count(), 3);  // the removal itself
+  deep->setVisible(true);         // a removed layer no longer reaches its old managers
+  EXPECT_EQ(changed.count(), 3);
+
   mid->pushLayer(deep);
   qRegisterMetaType<QUndoCommand*>();
   QSignalSpy atRoot(root.get(), &LayerManager::undoCommandGenerated);
@@ -258,7 +231,6 @@ TEST_F(LayerTree, CommandFromDeepInTheTreeArrivesOnceAtTheRoot) {
   EXPECT_EQ(atMid.count(), 0);
   EXPECT_FALSE(deleted);  // the receiver owns it now
   delete command;
-
   // A root nobody listens to cannot hand it on.
   bool orphanDeleted = false;
   std::make_shared<LayerManager>()->handleUndoCommand(new DeathCommand(orphanDeleted));

@@ -29,7 +29,8 @@ inline std::string Dump(const ArvelleDemo::Scene& scene, const std::set<std::str
   std::ostringstream o;
   o << std::hexfloat;
   auto num = [&](double v) -> std::ostream& { return o << v + 0.0 << ' '; };
-  auto handle = [&](const T::Tangent& t) {
+  auto handle = [&](const char* name, const T::Tangent& t) {
+    o << name << ' ';
     num(t.get().x);
     num(t.get().y) << int(t.getType()) << t.isWeighted() << t.isWeightLocked() << ' ';
   };
@@ -47,10 +48,9 @@ inline std::string Dump(const ArvelleDemo::Scene& scene, const std::set<std::str
       properties(**it);
       if (const T::Keyframe* k = it.key()) {
         num(k->getX());
-        num(k->getY()) << k->isBreakdown() << k->isTangentsUnified() << T::IsLocked(*k) << " in ";
-        handle(*k->getInTangent());
-        o << "out ";
-        handle(*k->getOutTangent());
+        num(k->getY()) << k->isBreakdown() << k->isTangentsUnified() << T::IsLocked(*k) << ' ';
+        handle("in", *k->getInTangent());
+        handle("out", *k->getOutTangent());
       }
       o << '\n';
     }
@@ -81,11 +81,8 @@ class RandomScenes {
 
   std::shared_ptr<T::FCurve> curve(std::set<std::string>& names) {
     auto c = T::FCurve::create(text());
-    c->setEditable(coin());
-    c->setLocked(coin());
-    c->setVisible(coin());
-    c->setVelocityVisible(coin());
-    c->setAccelerationVisible(coin());
+    for (auto set : {T::SetEditable, T::SetLocked, T::SetVisible, T::SetVelocityVisible, T::SetAccelerationVisible})
+      set(*c, coin());
     properties(*c, names);
     (*c->begin())->setInterpolator(interpolator());
     properties(**c->begin(), names);

@@ -164,35 +164,33 @@ class Expansion : public Pick {
 };
 
 TEST_F(Expansion, ClicksAndRubberBandsTakeTheRelatedParts) {
+  // Un-clicks and un-bands start from the whole curve selected.
   const struct {
-    const char* what;
-    bool locked, deselect, region, selectAllFirst;
-    const char* record;
-    const char* selected;
-    const char* unselected;
+    bool locked;
+    const char *action, *selected, *unselected;
   } rows[] = {
-      {"click a handle", false, false, false, false, "k1.out", "c k1.out k1 s2", "k1.in s1"},
-      {"band over a handle", false, false, true, false, "k1.out", "c", "k1.out k1 s2 k1.in"},
-      {"click a key", false, false, false, false, "k2", "k2", "k2.in s3"},
-      {"band over a key", false, false, true, false, "k2", "k2 k2.in k2.out", "s3"},
-      {"click an interior segment", false, false, false, false, "s1", "s1 k0", "k1"},
-      {"unclick an interior segment", false, true, false, true, "s1", "c s2", "s1 k0"},
-      {"unband a key", false, true, true, true, "k1", "s1 k0", "k1 k1.in k1.out s2"},
-      {"locked: click the curve", true, false, false, false, "c", "c", "s1 k1 k1.out"},
-      {"locked: click a segment", true, false, false, false, "s1", "c", "s1 k0 k1 k1.out"},
-      {"locked: click a key", true, false, false, false, "k1", "c", "s1 k1 k1.out s2"},
-      {"locked: click a handle", true, false, false, false, "k1.out", "c", "s1 k1 k1.out s2"},
+      {false, "click k1.out", "c k1.out k1 s2", "k1.in s1"},
+      {false, "band k1.out", "c", "k1.out k1 s2 k1.in"},
+      {false, "click k2", "k2", "k2.in s3"},
+      {false, "band k2", "k2 k2.in k2.out", "s3"},
+      {false, "click s1", "s1 k0", "k1"},
+      {false, "unclick s1", "c s2", "s1 k0"},
+      {false, "unband k1", "s1 k0", "k1 k1.in k1.out s2"},
+      {true, "click c", "c", "s1 k1 k1.out"},
+      {true, "click s1", "c", "s1 k0 k1 k1.out"},
+      {true, "click k1", "c", "s1 k1 k1.out s2"},
+      {true, "click k1.out", "c", "s1 k1 k1.out s2"},
   };
   for (const auto& r : rows) {
-    SCOPED_TRACE(r.what);
+    SCOPED_TRACE(std::string(r.locked ? "locked: " : "") + r.action);
+    std::istringstream in(r.action);
+    std::string verb, record;
+    in >> verb >> record;
+    const bool un = verb.rfind("un", 0) == 0;
     selection->clear();
     T::SetLocked(*c, r.locked);
-    if (r.selectAllFirst) T::SelectCurveCompletely(*selection, *c);
-    if (r.deselect) {
-      DeselectHitRecord(*selection, part(r.record), r.region);
-    } else {
-      SelectHitRecord(*selection, part(r.record), r.region);
-    }
+    if (un) T::SelectCurveCompletely(*selection, *c);
+    (un ? DeselectHitRecord : SelectHitRecord)(*selection, part(record), verb.find("band") != std::string::npos);
     expect(r.selected, true);
     expect(r.unselected, false);
   }

@@ -4,59 +4,20 @@
 
 #include <arvelle/arvelle.h>
 
-#include <QImage>
-
 #include <GL/gl.h>
-
-#include <memory>
-#include <vector>
 
 using namespace Zentho::Arvelle;
 using R = Zentho::Tessal::Rectangle<double>;
 
 namespace {
 
-// Clears to black, then fills world rectangles and asks for texts.
-class FillLayer : public Layer {
- public:
-  void draw(const Viewport&) const override {
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    for (const auto& [rect, color] : quads) {
-      glColor3f(color.redF(), color.greenF(), color.blueF());
-      glRectd(rect.x, rect.y, rect.x + rect.width, rect.y + rect.height);
-    }
-    for (const auto& t : texts) emit requestDrawText(t.x(), t.y(), "XXXX", Qt::white);
-  }
-  std::vector<std::pair<R, QColor>> quads;
-  std::vector<QPoint> texts;
-};
-
-class Paint : public ::testing::Test {
- protected:
-  void SetUp() override {
-    widget.getUserLayers()->pushLayer(layer);
-    ASSERT_TRUE(ShowWidget(widget, 200, 100));
-    ratio = qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble() : 1.0;
-  }
-  QImage grab() {
-    QImage img = widget.grabFramebuffer();
-    EXPECT_EQ(img.size(), QSize(qRound(200 * ratio), qRound(100 * ratio)));  // the scale run is real
-    return img;
-  }
-  // Logical widget pixel to the picture's pixel.
-  QColor at(const QImage& img, double x, double y) { return img.pixelColor(int(x * ratio), int(y * ratio)); }
-
-  GraphWidget widget;
-  std::shared_ptr<FillLayer> layer = std::make_shared<FillLayer>();
-  double ratio = 1.0;
-};
+using Paint = Frame;
 
 TEST_F(Paint, WorldMapsOntoTheWholeSurface) {
   // World x -10 .. 100 over 200 px, y -2 .. 2 over 100 px (y upwards).
-  layer->quads = {{R(-10, -2, 55, 4), Qt::red},         // the left half
-                  {R(-10, 1.6, 5.5, 0.4), Qt::green},   // the top-left 10 x 10 px
-                  {R(94.5, -2, 5.5, 0.4), Qt::blue}};   // the bottom-right 10 x 10 px
+  fill->quads = {{R(-10, -2, 55, 4), Qt::red},        // the left half
+                 {R(-10, 1.6, 5.5, 0.4), Qt::green},  // the top-left 10 x 10 px
+                 {R(94.5, -2, 5.5, 0.4), Qt::blue}};  // the bottom-right 10 x 10 px
   const QImage img = grab();
   EXPECT_EQ(img.pixelColor(0, 0), QColor(Qt::green));
   EXPECT_EQ(at(img, 8.5, 8.5), QColor(Qt::green));
@@ -70,8 +31,8 @@ TEST_F(Paint, WorldMapsOntoTheWholeSurface) {
 }
 
 TEST_F(Paint, LayersDrawTextThroughTheWidget) {
-  QObject::connect(layer.get(), &Layer::requestDrawText, &widget, &GraphWidget::drawText);
-  layer->texts.push_back(QPoint(20, 60));
+  QObject::connect(fill.get(), &Layer::requestDrawText, &widget, &GraphWidget::drawText);
+  fill->texts.push_back(QPoint(20, 60));
   const QImage img = grab();
   int above = 0, below = 0;
   // The baseline starts at (20, 60): glyphs sit above it.
