@@ -72,68 +72,60 @@ TEST(Colors, AssignmentNotifiesOnceAndNeverCopiesObservers) {
 
 // ---- per-curve overrides
 
-struct OverrideKind {
-  const char* key;
-  void (*get)(const T::FCurve&, QColor&);
-  void (*set)(T::FCurve&, const QColor&);
-  bool (*has)(const T::FCurve&);
-  void (*remove)(T::FCurve&);
-};
-
-class Overrides : public ::testing::TestWithParam<OverrideKind> {};
-
-TEST_P(Overrides, RoundTripThroughTheCurveProperty) {
-  const OverrideKind k = GetParam();
-  auto curve = T::FCurve::create("c");
-  QColor out(1, 2, 3);
-  k.get(*curve, out);
-  EXPECT_EQ(out, QColor(0, 0, 0, 255));
-  EXPECT_FALSE(k.has(*curve));
-
-  k.set(*curve, QColor(10, 20, 30, 40));
-  EXPECT_EQ(curve->getProperty(k.key), "10 20 30");
-  EXPECT_TRUE(k.has(*curve));
-  k.get(*curve, out);
-  EXPECT_EQ(out, QColor(10, 20, 30, 255));
-
-  k.remove(*curve);
-  EXPECT_EQ(curve->getProperty(k.key), "");
-  EXPECT_FALSE(k.has(*curve));
-}
-
-#define KIND(Name, key) OverrideKind{key, Get##Name##Color, Set##Name##Color, Has##Name##Color, Remove##Name##Color}
-INSTANTIATE_TEST_SUITE_P(AllSix, Overrides,
-                         ::testing::Values(KIND(UnselectedExterior, "fc_ue"), KIND(UnselectedInterior, "fc_ui"),
-                                           KIND(SelectedExterior, "fc_se"), KIND(SelectedInterior, "fc_si"),
-                                           KIND(SelectedTangent, "fc_st"), KIND(UnselectedTangent, "fc_ut")));
+TEST(ColorOverrides, EachRoundTripsThroughItsOwnCurveProperty) {
+  const struct {
+    const char* key;
+    void (*get)(const T::FCurve&, QColor&);
+    void (*set)(T::FCurve&, const QColor&);
+    bool (*has)(const T::FCurve&);
+    void (*remove)(T::FCurve&);
+  } kinds[] = {
+#define KIND(Name, key) {key, Get##Name##Color, Set##Name##Color, Has##Name##Color, Remove##Name##Color}
+      KIND(UnselectedExterior, "fc_ue"), KIND(UnselectedInterior, "fc_ui"), KIND(SelectedExterior, "fc_se"),
+      KIND(SelectedInterior, "fc_si"),   KIND(SelectedTangent, "fc_st"),   KIND(UnselectedTangent, "fc_ut"),
 #undef KIND
-
-struct BadValue {
-  std::string text;
-  QColor expected;
-};
-
-class DamagedOverride : public ::testing::TestWithParam<BadValue> {};
-
-// Hand-edited or damaged property values never read past the text: they
-// yield black unless they begin with three integers, which are clamped.
-TEST_P(DamagedOverride, YieldsADefinedColour) {
-  auto curve = T::FCurve::create("c");
-  curve->setProperty("fc_si", GetParam().text);
-  QColor out(9, 9, 9);
-  GetSelectedInteriorColor(*curve, out);
-  EXPECT_EQ(out, GetParam().expected) << GetParam().text;
-  EXPECT_TRUE(HasSelectedInteriorColor(*curve));
+  };
+  for (const auto& k : kinds) {
+    SCOPED_TRACE(k.key);
+    auto curve = T::FCurve::create("c");
+    QColor out(1, 2, 3);
+    k.get(*curve, out);
+    EXPECT_EQ(out, QColor(0, 0, 0, 255));
+    EXPECT_FALSE(k.has(*curve));
+    k.set(*curve, QColor(10, 20, 30, 40));
+    EXPECT_EQ(curve->getProperty(k.key), "10 20 30");
+    EXPECT_TRUE(k.has(*curve));
+    k.get(*curve, out);
+    EXPECT_EQ(out, QColor(10, 20, 30, 255));
+    k.remove(*curve);
+    EXPECT_EQ(curve->getProperty(k.key), "");
+    EXPECT_FALSE(k.has(*curve));
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, DamagedOverride,
-    ::testing::Values(BadValue{"red", QColor(0, 0, 0)}, BadValue{"12", QColor(0, 0, 0)},
-                      BadValue{"12 34", QColor(0, 0, 0)}, BadValue{"1 2 x", QColor(0, 0, 0)},
-                      BadValue{"  7\t8  9 ", QColor(7, 8, 9)}, BadValue{"300 -5 128", QColor(255, 0, 128)},
-                      BadValue{"1 2 3 4 5", QColor(1, 2, 3)},
-                      BadValue{"99999999999999999999999 2 3", QColor(255, 2, 3)},
-                      BadValue{std::string(1 << 20, '7'), QColor(0, 0, 0)},
-                      BadValue{"1 2 " + std::string(1 << 20, '9'), QColor(1, 2, 255)}));
+// Hand-edited or damaged values never read past the text: they yield black
+// unless they begin with three integers, which are clamped.
+TEST(ColorOverrides, DamagedValuesYieldADefinedColour) {
+  const std::pair<std::string, QColor> rows[] = {
+      {"red", QColor(0, 0, 0)},
+      {"12 34", QColor(0, 0, 0)},
+      {"1 2 x", QColor(0, 0, 0)},
+      {"  7\t8  9 ", QColor(7, 8, 9)},
+      {"300 -5 128", QColor(255, 0, 128)},
+      {"1 2 3 4 5", QColor(1, 2, 3)},
+      {"99999999999999999999999 2 3", QColor(255, 2, 3)},
+      {std::string(1 << 20, '7'), QColor(0, 0, 0)},
+      {"1 2 " + std::string(1 << 20, '9'), QColor(1, 2, 255)},
+  };
+  for (const auto& [text, expected] : rows) {
+    SCOPED_TRACE(text.substr(0, 40));
+    auto curve = T::FCurve::create("c");
+    curve->setProperty("fc_si", text);
+    QColor out(9, 9, 9);
+    GetSelectedInteriorColor(*curve, out);
+    EXPECT_EQ(out, expected);
+    EXPECT_TRUE(HasSelectedInteriorColor(*curve));
+  }
+}
 
 }  // namespace

@@ -3,8 +3,6 @@
 #include <arvelle/arvelle.h>
 
 #include <QApplication>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QtTest/qtestspontaneevent.h>
 #include <QUndoCommand>
@@ -162,25 +160,6 @@ TEST_F(Widget, ResizeSetsTheWindowBoundsAndNotifiesOnce) {
   QTest::qWait(20);
   EXPECT_EQ(o.calls, 1);
   widget.getViewport()->unsubscribe(o);
-}
-
-TEST_F(Widget, EventsGoDownTheTreeAndAConsumedOneIsAccepted) {
-  auto probe = std::make_shared<ProbeLayer>();
-  widget.getUserLayers()->pushLayer(probe);
-  QMouseEvent move(QEvent::MouseMove, QPointF(20.5, 30.4), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-  move.ignore();
-  QApplication::sendEvent(&widget, &move);
-  EXPECT_FALSE(move.isAccepted());  // nobody took it: left as delivered
-  EXPECT_EQ(widget.getRootLayer()->getLastMousePoint(), Zentho::Tessal::Vector2D<double>(21, 30));
-
-  probe->consume = true;
-  QKeyEvent key(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier);
-  key.ignore();
-  QApplication::sendEvent(&widget, &key);
-  EXPECT_TRUE(key.isAccepted());
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), Qt::RightButton, Qt::RightButton, Qt::NoModifier);
-  QApplication::sendEvent(&widget, &press);  // taken by the probe: no menu
-  EXPECT_EQ(probe->types, (std::vector<QEvent::Type>{QEvent::MouseMove, QEvent::KeyPress, QEvent::MouseButtonPress}));
 }
 
 TEST(WidgetWheel, UnconsumedWheelTravelsToTheParent) {

@@ -47,11 +47,13 @@ class FillLayer : public Zentho::Arvelle::Layer {
 
 // A shown 200 x 100 widget with a fill layer right under the curves. Frames
 // are read in widget pixels; the surface may have more of its own
-// (QT_SCALE_FACTOR).
+// (QT_SCALE_FACTOR). The grid is hidden: its labels go through QPainter,
+// which sets the GL viewport itself and would hide the widget's own.
 class Frame : public ::testing::Test {
  protected:
   void SetUp() override {
     widget.getUserLayers()->insertLayer(fill, widget.getRootLayer()->findLayer("Curve Layer"));
+    widget.getRootLayer()->findLayer("Grid Layer")->setVisible(false);
     ASSERT_TRUE(ShowWidget(widget, 200, 100));
     if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) ratio = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble();
   }
