@@ -82,10 +82,12 @@ TEST_F(Pick, SelectedCurvesComeBeforeUnselectedOnesInContainerOrder) {
   EXPECT_EQ(r, T::HitRecord(KeyAt(*under, 1)));
 }
 
-TEST_F(Pick, AShownHandleWinsOverTheKeyUnderIt) {
-  auto c = add(Flat("bez", 0, "bezier()"));
+TEST_F(Pick, AShownHandleWinsOverItsKeyAndAFixedOneIsPickedAtItsDrawnLength) {
+  // The last key's out-handle points right along the flat exterior.
+  auto c = add(MakeCurve("bez", {{2, 0, "bezier()", 0}, {5, 0, "bezier()", 0}}));
   auto key = KeyAt(*c, 1);
-  key->getOutTangent()->set(1, 0);
+  key->setTangentsUnified(false);
+  key->getOutTangent()->set(1, 0);  // 20 px at zoom 1, 80 px at zoom 4
   selection->select(*c);
   T::HitRecord r;
   // Nothing related selected: the handles do not show, the key is hit.
@@ -93,24 +95,12 @@ TEST_F(Pick, AShownHandleWinsOverTheKeyUnderIt) {
   EXPECT_EQ(r, T::HitRecord(key));
   selection->select(*key);
   ASSERT_TRUE(pick(V(100, 50), r));
-  // Both handles pass through the key.
   EXPECT_TRUE(r == T::HitRecord(key->getInTangent()) || r == T::HitRecord(key->getOutTangent()));
-}
-
-TEST_F(Pick, FixedHandleIsPickedAtItsDrawnLengthAtAnyZoom) {
-  // The last key's out-handle points right along the flat exterior.
-  auto c = add(MakeCurve("bez", {{2, 0, "bezier()", 0}, {5, 0, "bezier()", 0}}));
-  auto key = KeyAt(*c, 1);
-  key->setTangentsUnified(false);
-  key->getOutTangent()->set(1, 0);  // 20 px at zoom 1, 80 px at zoom 4
-  selection->select(*c);
-  selection->select(*key->getOutTangent());
   for (double zoom : {1.0, 4.0}) {
     SCOPED_TRACE(zoom);
     viewport.setWorldBounds(R(5 - 5 / zoom, -2 / zoom, 10 / zoom, 4 / zoom));
     const V k = ToPixel(viewport, key->get());
     // Drawn 24 px long; the box centre 8 px beyond, reaching 8 px further.
-    T::HitRecord r;
     ASSERT_TRUE(pick(k + V(40, 0), r));
     EXPECT_EQ(r, T::HitRecord(key->getOutTangent()));
     ASSERT_TRUE(pick(k + V(41, 0), r));
