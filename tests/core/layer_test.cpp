@@ -31,8 +31,7 @@ class RecordingLayer : public Layer {
   }
   bool handleEvent(QEvent*, Viewport&) override {
     mLog.push_back(std::string("event:") + getName());
-    if (onEvent) return onEvent(*this);
-    return consume;
+    return onEvent ? onEvent(*this) : consume;
   }
   bool consume = false;
   std::function<bool(RecordingLayer&)> onEvent;
@@ -54,14 +53,18 @@ class DeathCommand : public QUndoCommand {
 class LayerTree : public ::testing::Test {
  protected:
   std::shared_ptr<RecordingLayer> make(const char* name) { return std::make_shared<RecordingLayer>(name, log); }
-  std::vector<std::string> names(const LayerManager& m) {
-    std::vector<std::string> r;
-    for (const auto& child : m) r.push_back(child->getName());
+  // Pushes bottom first.
+  void push(std::initializer_list<std::shared_ptr<Layer>> layers) {
+    for (const auto& l : layers) root->pushLayer(l);
+  }
+  Log names() const {
+    Log r;
+    for (const auto& child : *root) r.push_back(child->getName());
     return r;
   }
-  bool offer() {
+  bool offer(LayerManager* to = nullptr) {
     QKeyEvent key(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier);
-    return root->handleEvent(&key, viewport);
+    return (to ? to : root.get())->handleEvent(&key, viewport);
   }
 
   Log log;
@@ -69,18 +72,16 @@ class LayerTree : public ::testing::Test {
   std::shared_ptr<LayerManager> root = std::make_shared<LayerManager>("Root Layer");
 };
 
-TEST_F(LayerTree, LaterPushIsDrawnLastAndOfferedEventsFirst) {
-  auto a = make("A"), b = make("B");
-  root->pushLayer(a);
-  root->pushLayer(b);
-  EXPECT_EQ(names(*root), (std::vector<std::string>{"B", "A"}));
-  EXPECT_EQ(root->numChildren(), 2u);
+TEST_F(LayerTree, DrawsBottomUpOffersTopDownAndSkipsHiddenOrInertLayers) {
+  auto a = make("A"), hidden = make("Hidden"), inert = make("Inert"), b = make("B");
+  push({a, hidden, inert, b});
+  hidden->setVisible(false);
+  inert->setInteractive(false);
+  EXPECT_EQ(names(), (Log{"B", "Inert", "Hidden", "A"}));
   EXPECT_EQ(a->getManager(), root);
-
   root->draw(viewport);
   EXPECT_FALSE(offer());
-  EXPECT_EQ(log, (Log{"draw:A", "draw:B", "event:B", "event:A"}));
-
+  EXPECT_EQ(log, (Log{"draw:A", "draw:Inert", "draw:B", "event:B", "event:Hidden", "event:A"}));
   log.clear();
   b->consume = true;
   EXPECT_TRUE(offer());
@@ -88,259 +89,152 @@ TEST_F(LayerTree, LaterPushIsDrawnLastAndOfferedEventsFirst) {
 }
 
 TEST_F(LayerTree, InsertLayerGoesDirectlyBelowItsAnchor) {
-  auto a = make("A"), b = make("B"), c = make("C"), d = make("D");
-  root->pushLayer(a);
-  root->pushLayer(b);          // B A
-  root->insertLayer(c, b);     // B C A
-  root->insertLayer(d, a);     // B C A D
-  EXPECT_EQ(names(*root), (std::vector<std::string>{"B", "C", "A", "D"}));
-
-  auto stranger = make("S"), e = make("E");
-  root->insertLayer(e, stranger);  // an anchor that is not a child: on top
-  EXPECT_EQ(names(*root).front(), "E");
+  auto a = make("A"), b = make("B");
+  push({a, b});
+  root->insertLayer(make("C"), b);
+  root->insertLayer(make("D"), a);
+  EXPECT_EQ(names(), (Log{"B", "C", "A", "D"}));
+  root->insertLayer(make("E"), make("Stranger"));  // an anchor that is not a child: on top
+  EXPECT_EQ(names().front(), "E");
 }
 
-TEST_F(LayerTree, VisibilityGovernsDrawingAndInteractivityGovernsEvents) {
-  auto hidden = make("Hidden"), inert = make("Inert");
-  root->pushLayer(hidden);
-  root->pushLayer(inert);
-  hidden->setVisible(false);
-  inert->setInteractive(false);
+TEST_F(LayerTree, ChangesDuringAWalkApplyToTheRestOfItAndErasingWaitsForItsEnd) {
+  auto bottom = make("Bottom"), middle = make("Middle"), top = make("Top"), gesture = make("Gesture");
+  push({bottom, middle, top});
+  std::weak_ptr<Layer> watch = top;
+  bool aliveInside = false;
+  std::size_t childrenInside = 0;
+  top->onEvent = [&](RecordingLayer& self) {
+    self.removeFromManager();
+    root->removeLayer(middle);
+    root->pushLayer(gesture);
+    aliveInside = !watch.expired();  // only the walk holds it now
+    childrenInside = root->numChildren();
+    return false;
+  };
+  top.reset();
+  EXPECT_FALSE(offer());
+  EXPECT_EQ(log, (Log{"event:Top", "event:Bottom"}));
+  EXPECT_TRUE(aliveInside);
+  EXPECT_EQ(childrenInside, 2u);
+  EXPECT_TRUE(watch.expired());  // erased once the walk ended
+  EXPECT_EQ(names(), (Log{"Gesture", "Bottom"}));
+
+  log.clear();
+  bottom->onDraw = [](RecordingLayer& l) { l.removeFromManager(); };
   root->draw(viewport);
   offer();
-  EXPECT_EQ(log, (Log{"draw:Inert", "event:Hidden"}));
+  EXPECT_EQ(log, (Log{"draw:Bottom", "draw:Gesture", "event:Gesture"}));
 }
 
-TEST_F(LayerTree, LayerRemovingItselfDuringTheWalkEndsItCleanly) {
-  auto below = make("Below"), self = make("Self");
-  root->pushLayer(below);
-  root->pushLayer(self);
-  std::weak_ptr<Layer> watch = self;
-  std::size_t childrenInside = 99;
-  bool aliveInside = false;
-  self->onEvent = [&](RecordingLayer& l) {
-    l.removeFromManager();
-    childrenInside = root->numChildren();
-    aliveInside = !watch.expired();
-    return true;
-  };
-  self.reset();
-
-  EXPECT_TRUE(offer());
-  EXPECT_EQ(log, (Log{"event:Self"}));
-  EXPECT_EQ(childrenInside, 1u);
-  EXPECT_TRUE(aliveInside);        // the walk still holds it
-  EXPECT_TRUE(watch.expired());    // erased once the walk ended
-  EXPECT_EQ(names(*root), (std::vector<std::string>{"Below"}));
-
-  log.clear();
-  offer();
-  EXPECT_EQ(log, (Log{"event:Below"}));
-}
-
-TEST_F(LayerTree, LayerRemovedByAnotherDuringTheWalkIsNotOffered) {
-  auto bottom = make("Bottom"), middle = make("Middle"), top = make("Top");
-  root->pushLayer(bottom);
-  root->pushLayer(middle);
-  root->pushLayer(top);
-  top->onEvent = [&](RecordingLayer&) {
-    root->removeLayer(middle);
-    return false;
-  };
-  offer();
-  EXPECT_EQ(log, (Log{"event:Top", "event:Bottom"}));
-  EXPECT_EQ(middle->getManager(), nullptr);
-  EXPECT_EQ(names(*root), (std::vector<std::string>{"Top", "Bottom"}));
-}
-
-TEST_F(LayerTree, LayerPushedDuringTheWalkIsOfferedTheNextEventFirst) {
-  auto bottom = make("Bottom"), starter = make("Starter");
-  auto gesture = make("Gesture");
-  root->pushLayer(bottom);
-  root->pushLayer(starter);
-  starter->onEvent = [&](RecordingLayer&) {
-    if (!gesture->getManager()) root->pushLayer(gesture);
-    return false;
-  };
-  offer();
-  EXPECT_EQ(log, (Log{"event:Starter", "event:Bottom"}));
-  log.clear();
-  offer();
-  EXPECT_EQ(log, (Log{"event:Gesture", "event:Starter", "event:Bottom"}));
-}
-
-TEST_F(LayerTree, ManagerReleasedDuringItsOwnWalkSurvivesUntilTheWalkEnds) {
+TEST_F(LayerTree, ManagerReleasedDuringItsOwnWalkFinishesTheWalk) {
   auto inner = std::make_shared<LayerManager>("Inner");
-  auto leaf = make("Leaf"), after = make("After");
-  inner->pushLayer(after);
+  auto leaf = make("Leaf");
+  inner->pushLayer(make("After"));
   inner->pushLayer(leaf);
   std::weak_ptr<LayerManager> watch = inner;
+  LayerManager* raw = inner.get();
   leaf->onEvent = [&](RecordingLayer&) {
     inner.reset();  // the last outside reference
     return false;
   };
-  LayerManager* raw = inner.get();
-  QKeyEvent key(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier);
-  EXPECT_FALSE(raw->handleEvent(&key, viewport));
+  EXPECT_FALSE(offer(raw));
   EXPECT_EQ(log, (Log{"event:Leaf", "event:After"}));
   EXPECT_TRUE(watch.expired());
 }
 
-TEST_F(LayerTree, LayerRemovingItselfWhileDrawingLeavesTheDrawIntact) {
-  auto a = make("A"), b = make("B"), c = make("C");
-  root->pushLayer(a);
-  root->pushLayer(b);
-  root->pushLayer(c);
-  b->onDraw = [](RecordingLayer& l) { l.removeFromManager(); };
-  root->draw(viewport);
-  EXPECT_EQ(log, (Log{"draw:A", "draw:B", "draw:C"}));
-  EXPECT_EQ(names(*root), (std::vector<std::string>{"C", "A"}));
-}
-
-TEST_F(LayerTree, RemovingAStrangerChangesNothing) {
+TEST_F(LayerTree, LayerSitsInOneManagerAndManagersRefuseCycles) {
   auto a = make("A"), stranger = make("S");
+  auto other = std::make_shared<LayerManager>("Other");
   root->pushLayer(a);
-  auto other = std::make_shared<LayerManager>();
   other->pushLayer(stranger);
   QSignalSpy changed(root.get(), &Layer::notifyLayerChanged);
-  root->removeLayer(stranger);
+  root->removeLayer(stranger);  // not a child: nothing happens
   root->removeLayer(nullptr);
   EXPECT_EQ(changed.count(), 0);
   EXPECT_EQ(stranger->getManager(), other);
-  EXPECT_EQ(root->numChildren(), 1u);
-}
 
-TEST_F(LayerTree, LayerSitsInOneManagerAtATime) {
-  auto a = make("A");
-  auto other = std::make_shared<LayerManager>("Other");
-  root->pushLayer(a);
-  other->pushLayer(a);
+  other->pushLayer(a);  // moves
   EXPECT_EQ(root->numChildren(), 0u);
-  EXPECT_EQ(other->numChildren(), 1u);
+  EXPECT_EQ(other->numChildren(), 2u);
   EXPECT_EQ(a->getManager(), other);
 
-  root->pushLayer(root);    // into itself
+  root->pushLayer(root);  // into itself
   other->pushLayer(root);
-  root->pushLayer(other);   // a cycle through other
+  root->pushLayer(other);  // a cycle through other
   EXPECT_EQ(root->numChildren(), 0u);
   EXPECT_EQ(root->getManager(), other);
 }
 
-TEST_F(LayerTree, LastMousePointRoundsHalvesUpwards) {
+TEST_F(LayerTree, LastMousePointRoundsHalvesUpwardsAndFollowsOnlyMoves) {
   root->pushLayer(make("A"));
   const struct {
     QPointF in;
     double x, y;
-  } cases[] = {{{10.5, -3.5}, 11, -3}, {{-0.5, 2.49}, 0, 2}, {{-2.51, 7.5}, -3, 8}};
-  for (const auto& c : cases) {
-    QMouseEvent move(QEvent::MouseMove, c.in, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    EXPECT_FALSE(root->handleEvent(&move, viewport));
-    EXPECT_EQ(root->getLastMousePoint().x, c.x) << c.in.x();
-    EXPECT_EQ(root->getLastMousePoint().y, c.y) << c.in.y();
+  } rows[] = {{{10.5, -3.5}, 11, -3}, {{-0.5, 2.49}, 0, 2}, {{-2.51, 7.5}, -3, 8}};
+  for (const auto& r : rows) {
+    QMouseEvent move(QEvent::MouseMove, r.in, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    root->handleEvent(&move, viewport);
+    EXPECT_EQ(root->getLastMousePoint().x, r.x) << r.in.x();
+    EXPECT_EQ(root->getLastMousePoint().y, r.y) << r.in.y();
   }
   QMouseEvent press(QEvent::MouseButtonPress, QPointF(50, 50), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
   root->handleEvent(&press, viewport);
-  EXPECT_EQ(root->getLastMousePoint().x, -3);  // only moves count
+  EXPECT_EQ(root->getLastMousePoint().x, -3);
 }
 
-TEST_F(LayerTree, FindLayerSearchesDepthFirstFrontToBack) {
-  auto user = std::make_shared<LayerManager>();
-  auto nested = std::make_shared<LayerManager>("Nested");
-  auto curve = make("Curve Layer"), dupDeep = make("Dup"), dupShallow = make("Dup");
-  root->pushLayer(dupShallow);
-  root->pushLayer(user);  // in front of dupShallow
+TEST_F(LayerTree, FindLayerSearchesDepthFirstFrontToBackAndTheRootIsTheTopManager) {
+  auto user = std::make_shared<LayerManager>(), nested = std::make_shared<LayerManager>("Nested");
+  auto curve = make("Curve Layer"), dupDeep = make("Dup");
+  push({make("Dup"), user});
   user->pushLayer(nested);
   nested->pushLayer(dupDeep);
   user->pushLayer(curve);
-
   EXPECT_EQ(root->findLayer("Curve Layer"), curve);
-  EXPECT_EQ(root->findLayer("Dup"), dupDeep);
+  EXPECT_EQ(root->findLayer("Dup"), dupDeep);  // in front of the shallow one
   EXPECT_EQ(root->findLayer("Root Layer"), root);
   EXPECT_EQ(root->findLayer("curve layer"), nullptr);
-  EXPECT_EQ(root->findLayer("Missing"), nullptr);
   EXPECT_EQ(root->findLayer(nullptr), nullptr);
+
+  EXPECT_EQ(GetRootLayer(dupDeep), root);
+  EXPECT_EQ(GetRootLayer(root), root);
+  nested->removeLayer(dupDeep);
+  EXPECT_EQ(GetRootLayer(dupDeep), nullptr);
 }
 
-TEST_F(LayerTree, ChangesBubbleUpOnceAndOnlyOnRealChange) {
-  auto mid = std::make_shared<LayerManager>("Mid");
-  auto leaf = make("Leaf");
+TEST_F(LayerTree, ChangesBubbleUpOnRealChangeOnlyAndCommandsReachOnlyTheRoot) {
+  auto mid = std::make_shared<LayerManager>("Mid"), deep = std::make_shared<LayerManager>("Deep");
   root->pushLayer(mid);
-  mid->pushLayer(leaf);
-  QSignalSpy onLeaf(leaf.get(), &Layer::notifyLayerChanged);
-  QSignalSpy onMid(mid.get(), &Layer::notifyLayerChanged);
-  QSignalSpy onRoot(root.get(), &Layer::notifyLayerChanged);
+  mid->pushLayer(deep);
+  QSignalSpy changed(root.get(), &Layer::notifyLayerChanged);
+  deep->setVisible(true);
+  deep->setInteractive(true);
+  EXPECT_EQ(changed.count(), 0);
+  deep->setVisible(false);
+  deep->setInteractive(false);
+  EXPECT_EQ(changed.count(), 2);
+  mid->removeLayer(deep);
+  EXPECT_EQ(changed.count(), 3);  // the removal itself
+  deep->setVisible(true);         // a removed layer no longer reaches its old managers
+  EXPECT_EQ(changed.count(), 3);
 
-  leaf->setVisible(true);
-  leaf->setInteractive(true);
-  EXPECT_EQ(onRoot.count(), 0);
-
-  leaf->setVisible(false);
-  EXPECT_EQ(onLeaf.count(), 1);
-  EXPECT_EQ(onMid.count(), 1);
-  EXPECT_EQ(onRoot.count(), 1);
-
-  leaf->setInteractive(false);
-  EXPECT_EQ(onRoot.count(), 2);
-
-  // A removed layer no longer reaches its old managers.
-  mid->removeLayer(leaf);
-  EXPECT_EQ(onRoot.count(), 3);  // the removal itself
-  leaf->setVisible(true);
-  EXPECT_EQ(onLeaf.count(), 3);
-  EXPECT_EQ(onRoot.count(), 3);
-}
-
-TEST_F(LayerTree, CommandFromDeepInTheTreeArrivesOnceAtTheRoot) {
-  auto mid = std::make_shared<LayerManager>("Mid");
-  auto deep = std::make_shared<LayerManager>("Deep");
-  root->pushLayer(mid);
   mid->pushLayer(deep);
   qRegisterMetaType<QUndoCommand*>();
   QSignalSpy atRoot(root.get(), &LayerManager::undoCommandGenerated);
   QSignalSpy atMid(mid.get(), &LayerManager::undoCommandGenerated);
-
   bool deleted = false;
   auto* command = new DeathCommand(deleted);
   deep->handleUndoCommand(command);
+  deep->handleUndoCommand(nullptr);
   ASSERT_EQ(atRoot.count(), 1);
   EXPECT_EQ(atRoot.at(0).at(0).value<QUndoCommand*>(), command);
   EXPECT_EQ(atMid.count(), 0);
   EXPECT_FALSE(deleted);  // the receiver owns it now
   delete command;
-
-  deep->handleUndoCommand(nullptr);
-  EXPECT_EQ(atRoot.count(), 1);
-}
-
-TEST_F(LayerTree, CommandWithNobodyToTakeItIsDeleted) {
-  bool deleted = false;
-  root->handleUndoCommand(new DeathCommand(deleted));
-  EXPECT_TRUE(deleted);
-}
-
-TEST_F(LayerTree, RootOfALayer) {
-  auto mid = std::make_shared<LayerManager>("Mid");
-  auto leaf = make("Leaf");
-  root->pushLayer(mid);
-  mid->pushLayer(leaf);
-  EXPECT_EQ(GetRootLayer(leaf), root);
-  EXPECT_EQ(GetRootLayer(mid), root);
-  EXPECT_EQ(GetRootLayer(root), root);
-  EXPECT_EQ(GetRootLayer(make("Loose")), nullptr);
-  EXPECT_EQ(GetRootLayer(nullptr), nullptr);
-  mid->removeLayer(leaf);
-  EXPECT_EQ(GetRootLayer(leaf), nullptr);
-}
-
-TEST(LayerMetaObject, ClassNamesCarryTheVersionNamespace) {
-  auto layer = std::make_shared<Layer>("L");
-  auto manager = std::make_shared<LayerManager>();
-  EXPECT_STREQ(layer->metaObject()->className(), "Zentho::Arvelle::ZENTHO_ARVELLE_QT_LIB_VERSION_NS::Layer");
-  EXPECT_STREQ(manager->metaObject()->className(),
-               "Zentho::Arvelle::ZENTHO_ARVELLE_QT_LIB_VERSION_NS::LayerManager");
-  EXPECT_EQ(layer->qt_metacast("Tessal::SharedFromThis<Layer>"),
-            static_cast<void*>(static_cast<Zentho::Tessal::SharedFromThis<Layer>*>(layer.get())));
-  EXPECT_TRUE(manager->inherits("Zentho::Arvelle::ZENTHO_ARVELLE_QT_LIB_VERSION_NS::Layer"));
+  // A root nobody listens to cannot hand it on.
+  bool orphanDeleted = false;
+  std::make_shared<LayerManager>()->handleUndoCommand(new DeathCommand(orphanDeleted));
+  EXPECT_TRUE(orphanDeleted);
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,71 +23,51 @@ inline std::string Expr(const T::Segment& s) {
   return s.getInterpolator() ? s.getInterpolator()->getExpression() : std::string("<none>");
 }
 
-inline ::testing::AssertionResult SameHandle(const T::Tangent& a, const T::Tangent& b, const std::string& where) {
-  if (a.get() != b.get())
-    return ::testing::AssertionFailure() << where << " offset (" << a.get().x << ", " << a.get().y << ") vs ("
-                                         << b.get().x << ", " << b.get().y << ")";
-  if (a.getType() != b.getType())
-    return ::testing::AssertionFailure() << where << " type " << int(a.getType()) << " vs " << int(b.getType());
-  if (a.isWeighted() != b.isWeighted()) return ::testing::AssertionFailure() << where << " weighted";
-  if (a.isWeightLocked() != b.isWeightLocked()) return ::testing::AssertionFailure() << where << " weight-locked";
-  return ::testing::AssertionSuccess();
-}
-
-// Exact equality of everything the file holds, doubles compared with ==.
-inline ::testing::AssertionResult SameCurve(const T::FCurve& a, const T::FCurve& b,
-                                            const std::set<std::string>& names) {
-  const std::string c = "curve \"" + a.getName() + "\": ";
-  if (a.getName() != b.getName()) return ::testing::AssertionFailure() << c << "name " << b.getName();
-  if (a.isEditable() != b.isEditable() || a.isLocked() != b.isLocked() || a.isVisible() != b.isVisible() ||
-      a.isVelocityVisible() != b.isVelocityVisible() || a.isAccelerationVisible() != b.isAccelerationVisible())
-    return ::testing::AssertionFailure() << c << "flags differ";
-  for (const auto& n : names)
-    if (a.getProperty(n) != b.getProperty(n))
-      return ::testing::AssertionFailure() << c << "property " << n << ": \"" << a.getProperty(n) << "\" vs \""
-                                           << b.getProperty(n) << "\"";
-  if (a.size() != b.size()) return ::testing::AssertionFailure() << c << "size " << a.size() << " vs " << b.size();
-  auto ia = a.begin();
-  auto ib = b.begin();
-  for (std::size_t i = 0; ia != a.end(); ++ia, ++ib, ++i) {
-    const std::string e = c + "entry " + std::to_string(i) + ": ";
-    if (Expr(**ia) != Expr(**ib)) return ::testing::AssertionFailure() << e << Expr(**ia) << " vs " << Expr(**ib);
+// Everything the file holds, a line per curve and per entry; numbers in hex
+// so that equal text means equal values (-0 counts as 0, as == has it).
+inline std::string Dump(const ArvelleDemo::Scene& scene, const std::set<std::string>& names) {
+  std::ostringstream o;
+  o << std::hexfloat;
+  auto num = [&](double v) -> std::ostream& { return o << v + 0.0 << ' '; };
+  auto handle = [&](const char* name, const T::Tangent& t) {
+    o << name << ' ';
+    num(t.get().x);
+    num(t.get().y) << int(t.getType()) << t.isWeighted() << t.isWeightLocked() << ' ';
+  };
+  auto properties = [&](auto& owner) {
     for (const auto& n : names)
-      if (ia->getProperty(n) != ib->getProperty(n))
-        return ::testing::AssertionFailure() << e << "segment property " << n;
-    const T::Keyframe* ka = ia.key();
-    const T::Keyframe* kb = ib.key();
-    if (!ka != !kb) return ::testing::AssertionFailure() << e << "key presence";
-    if (!ka) continue;
-    if (ka->get() != kb->get())
-      return ::testing::AssertionFailure() << e << "key (" << ka->getX() << ", " << ka->getY() << ") vs ("
-                                           << kb->getX() << ", " << kb->getY() << ")";
-    if (ka->isBreakdown() != kb->isBreakdown() || ka->isTangentsUnified() != kb->isTangentsUnified() ||
-        T::IsLocked(*ka) != T::IsLocked(*kb))
-      return ::testing::AssertionFailure() << e << "key flags";
-    auto r = SameHandle(*ka->getInTangent(), *kb->getInTangent(), e + "in");
-    if (!r) return r;
-    r = SameHandle(*ka->getOutTangent(), *kb->getOutTangent(), e + "out");
-    if (!r) return r;
+      if (!owner.getProperty(n).empty()) o << '[' << n << '=' << owner.getProperty(n) << ']';
+  };
+  for (const auto& c : scene.curves) {
+    o << "curve \"" << c->getName() << "\" " << c->isEditable() << c->isLocked() << c->isVisible()
+      << c->isVelocityVisible() << c->isAccelerationVisible();
+    properties(*c);
+    o << '\n';
+    for (auto it = c->begin(); it != c->end(); ++it) {
+      o << "  " << Expr(**it) << ' ';
+      properties(**it);
+      if (const T::Keyframe* k = it.key()) {
+        num(k->getX());
+        num(k->getY()) << k->isBreakdown() << k->isTangentsUnified() << T::IsLocked(*k) << ' ';
+        handle("in", *k->getInTangent());
+        handle("out", *k->getOutTangent());
+      }
+      o << '\n';
+    }
   }
-  return ::testing::AssertionSuccess();
+  return o.str();
 }
 
+// Both dumped over every property name either knows of.
 inline ::testing::AssertionResult SameScene(const ArvelleDemo::Scene& a, const ArvelleDemo::Scene& b) {
-  if (a.curves.size() != b.curves.size())
-    return ::testing::AssertionFailure() << a.curves.size() << " curves vs " << b.curves.size();
-  std::set<std::string> names = a.propertyNames;
+  std::set<std::string> names = ArvelleDemo::SceneFile::standardPropertyNames();
+  names.insert(a.propertyNames.begin(), a.propertyNames.end());
   names.insert(b.propertyNames.begin(), b.propertyNames.end());
-  names.insert(ArvelleDemo::SceneFile::standardPropertyNames().begin(),
-               ArvelleDemo::SceneFile::standardPropertyNames().end());
-  for (std::size_t i = 0; i < a.curves.size(); ++i) {
-    auto r = SameCurve(*a.curves[i], *b.curves[i], names);
-    if (!r) return r;
-  }
+  std::istringstream da(Dump(a, names)), db(Dump(b, names));
+  for (std::string la, lb; bool(std::getline(da, la)) | bool(std::getline(db, lb)); la.clear(), lb.clear())
+    if (la != lb) return ::testing::AssertionFailure() << "first difference:\n  " << la << "\n  " << lb;
   return ::testing::AssertionSuccess();
 }
-
-// ---------------------------------------------------------------- random curves
 
 class RandomScenes {
  public:
@@ -99,29 +81,23 @@ class RandomScenes {
 
   std::shared_ptr<T::FCurve> curve(std::set<std::string>& names) {
     auto c = T::FCurve::create(text());
-    c->setEditable(coin());
-    c->setLocked(coin());
-    c->setVisible(coin());
-    c->setVelocityVisible(coin());
-    c->setAccelerationVisible(coin());
-    properties([&](const std::string& k, const std::string& v) { c->setProperty(k, v); }, names);
+    for (auto set : {T::SetEditable, T::SetLocked, T::SetVisible, T::SetVelocityVisible, T::SetAccelerationVisible})
+      set(*c, coin());
+    properties(*c, names);
     (*c->begin())->setInterpolator(interpolator());
-    properties([&](const std::string& k, const std::string& v) { (*c->begin())->setProperty(k, v); }, names);
+    properties(**c->begin(), names);
 
-    const int n = pick(0, 40);
     double x = uniform(-1000, 1000);
     std::vector<std::shared_ptr<T::Keyframe>> keys;
-    for (int i = 0; i < n; ++i) {
-      T::Keyframe value(x, value_());
+    for (int i = pick(0, 40); i > 0; --i, x += gap()) {
+      T::Keyframe value(x, number());
       value.setBreakdown(coin());
       value.setTangentsUnified(coin());
       T::SetLocked(value, coin());
       auto it = c->insertSegment(value, interpolator());
-      if (it != c->end()) {
-        keys.push_back(it->getLeftKey());
-        properties([&](const std::string& k, const std::string& v) { it->setProperty(k, v); }, names);
-      }
-      x += gap();
+      if (it == c->end()) continue;
+      keys.push_back(it->getLeftKey());
+      properties(**it, names);
     }
     for (auto& k : keys) {
       handle(*k->getInTangent());
@@ -132,9 +108,8 @@ class RandomScenes {
     // library next computes that handle, and loading computes every one: let
     // upkeep run on every key, so the scene is what a load can give back.
     for (auto& k : keys) {
-      const bool unified = k->isTangentsUnified();
-      k->setTangentsUnified(!unified);
-      k->setTangentsUnified(unified);
+      k->setTangentsUnified(!k->isTangentsUnified());
+      k->setTangentsUnified(!k->isTangentsUnified());
     }
     return c;
   }
@@ -144,28 +119,19 @@ class RandomScenes {
   int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(mRng); }
   double uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(mRng); }
 
-  // Values of many magnitudes, whole numbers and tiny ones included.
-  double value_() {
-    switch (pick(0, 5)) {
-      case 0: return uniform(-10, 10);
-      case 1: return static_cast<double>(pick(-100000, 100000));
-      case 2: return uniform(-1, 1) * std::pow(10.0, pick(-300, 300));
-      case 3: return uniform(-1, 1) * 1e-310;  // subnormal
-      case 4: return 0.1 * pick(-50, 50);
-      default: return uniform(-1e6, 1e6);
-    }
+  // Many magnitudes, whole numbers, tiny and subnormal ones included.
+  double number() {
+    const double choices[] = {uniform(-10, 10), double(pick(-100000, 100000)),
+                              uniform(-1, 1) * std::pow(10.0, pick(-300, 300)), uniform(-1, 1) * 1e-310,
+                              0.1 * pick(-50, 50), uniform(-1e6, 1e6)};
+    return choices[pick(0, 5)];
   }
 
   // Gaps at and just above the minimum separation, and wide ones.
   double gap() {
     const double sep = T::Keyframe::getMinSeparation();
-    switch (pick(0, 4)) {
-      case 0: return sep;
-      case 1: return sep * (1 + 1e-12);
-      case 2: return uniform(sep, 1);
-      case 3: return uniform(1, 100);
-      default: return static_cast<double>(pick(1, 30));
-    }
+    const double choices[] = {sep, sep * (1 + 1e-12), uniform(sep, 1), uniform(1, 100), double(pick(1, 30))};
+    return choices[pick(0, 4)];
   }
 
   std::shared_ptr<T::Interpolator> interpolator() {
@@ -179,7 +145,7 @@ class RandomScenes {
     const int types[] = {0, 1, 2, 3, 4, 5, 6, 9, 200};
     t.setType(static_cast<unsigned char>(types[pick(0, 8)]));
     t.setWeighted(coin());
-    t.set(uniform(-50, 50), value_());
+    t.set(uniform(-50, 50), number());
     t.setWeightLocked(coin());
   }
 
@@ -188,20 +154,16 @@ class RandomScenes {
     static const char* const pieces[] = {"ball", ".", "translate", "X", " ", "\"", "\\", "\n", "\t",
                                          "\xc3\xa9", "\xe2\x86\x92", "/", "{", "}", "0"};
     std::string s;
-    const int n = pick(0, 6);
-    for (int i = 0; i < n; ++i) s += pieces[pick(0, 14)];
+    for (int i = pick(0, 6); i > 0; --i) s += pieces[pick(0, 14)];
     return s;
   }
 
-  template <class Set>
-  void properties(Set set, std::set<std::string>& names) {
+  template <class Owner>
+  void properties(Owner& owner, std::set<std::string>& names) {
     static const char* const keys[] = {"node", "channel", "fc_ui", "fc_nocopy", "with space", "\xc3\xbcml"};
-    const int n = pick(0, 3);
-    for (int i = 0; i < n; ++i) {
-      const std::string k = keys[pick(0, 5)];
-      std::string v = text();
-      if (v.empty()) v = "v";
-      set(k, v);
+    for (int i = pick(0, 3); i > 0; --i) {
+      const std::string k = keys[pick(0, 5)], v = text();
+      owner.setProperty(k, v.empty() ? "v" : v);
       names.insert(k);
     }
   }

@@ -1,14 +1,22 @@
-// Named fixture curves built from key tables, and the world/pixel mapping
-// written out again from its formulas for computing expected positions.
+// Fixture curves built from key tables, and readable names of geometry in
+// test output.
 #pragma once
 
-#include <arvelle/viewport.h>
+#include "core/mapping.h"
 
 #include <tessal/tessal.h>
 
 #include <initializer_list>
+#include <ostream>
 #include <memory>
 #include <string>
+
+ZENTHO_TESSAL_NAMESPACE_BEGIN
+inline void PrintTo(const Rectangle<double>& r, std::ostream* os) {
+  *os << "(" << r.x << ", " << r.y << ", " << r.width << ", " << r.height << ")";
+}
+inline void PrintTo(const Vector2D<double>& v, std::ostream* os) { *os << "(" << v.x << ", " << v.y << ")"; }
+ZENTHO_TESSAL_NAMESPACE_END
 
 namespace Fixtures {
 
@@ -32,19 +40,17 @@ inline std::shared_ptr<T::FCurve> MakeCurve(const std::string& name, std::initia
   return curve;
 }
 
+// Keys at x = 2, 5 and 8, all at height y.
+inline std::shared_ptr<T::FCurve> Flat(const char* name, double y, const char* interpolator = "linear()") {
+  const unsigned char type = std::string(interpolator) == "bezier()" ? 0 : 1;
+  return MakeCurve(name, {{2, y, interpolator, type}, {5, y, interpolator, type}, {8, y, interpolator, type}});
+}
+
 // The i-th key (0-based) of a curve.
 inline std::shared_ptr<T::Keyframe> KeyAt(T::FCurve& curve, int i) {
   auto it = curve.begin();
   for (int k = 0; k <= i; ++k) ++it;
   return it->getLeftKey();
-}
-
-// pixel = win.x + (world x - world.x) * win.width / world.width, y downwards.
-inline V ToPixel(const Zentho::Arvelle::Viewport& v, const V& w) {
-  const auto& win = v.getWindowBounds();
-  const auto& world = v.getWorldBounds();
-  return {win.x + (w.x - world.x) * win.width / world.width,
-          win.y + win.height - (w.y - world.y) * win.height / world.height};
 }
 
 }  // namespace Fixtures

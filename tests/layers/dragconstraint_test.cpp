@@ -1,9 +1,7 @@
 #include <arvelle/dragconstraint.h>
 
+#include "curvefixtures.h"
 #include "layers/dragconstraints_internal.h"
-#include "printers.h"
-
-#include <tessal/tessal.h>
 
 #include <gtest/gtest.h>
 
@@ -11,8 +9,7 @@
 #include <vector>
 
 using namespace Zentho::Arvelle;
-namespace T = Zentho::Tessal;
-using V = T::Vector2D<double>;
+using namespace Fixtures;
 
 namespace {
 
@@ -28,39 +25,22 @@ class RecordingDelay : public DragDelay {
   void thresholdExceeded(const V& p) override { calls.push_back(p); }
 };
 
-struct SquareCase {
-  V point;
-  bool leaves;
-  V delta;
-};
-void PrintTo(const SquareCase& c, std::ostream* os) { PrintTo(c.point, os); }
-
-class DeadSquare : public ::testing::TestWithParam<SquareCase> {};
-
-TEST_P(DeadSquare, LeavingTakesMoreThanThreePixelsOnOneAxis) {
-  const SquareCase& c = GetParam();
-  RecordingDelay delay(cOrigin, 3.0);
-  delay.nextPoint(c.point);
-  EXPECT_EQ(delay.isDragging(), c.leaves);
-  EXPECT_EQ(delay.getThresholdDelta(), c.leaves ? c.delta : V(0, 0));
-  // The first exit fixes the delta and runs the hook, once.
-  delay.nextPoint(V(300, -50));
-  EXPECT_EQ(delay.getThresholdDelta(), c.leaves ? c.delta : V(3, -3));
-  EXPECT_EQ(delay.calls, std::vector<V>{c.leaves ? c.point : V(300, -50)});
-}
-
-INSTANTIATE_TEST_SUITE_P(Points, DeadSquare,
-                         ::testing::Values(SquareCase{V(103, 103), false, {}}, SquareCase{V(97, 103), false, {}},
-                                           SquareCase{V(104, 100), true, V(3, 0)},
-                                           SquareCase{V(101, 95.5), true, V(1, -3)},
-                                           SquareCase{V(90, 130), true, V(-3, 3)}));
-
-TEST(DelayDragConstraint, HoldsTheOriginThenFollowsLessTheDelta) {
-  DelayDragConstraint c(cOrigin);
-  for (auto [in, out] : std::vector<std::pair<V, V>>{
-           {V(103, 103), cOrigin}, {V(104, 100), V(101, 100)}, {V(150, 120), V(147, 120)}, {V(100, 100), V(97, 100)}}) {
-    c.constrain(in);
-    EXPECT_EQ(in, out);
+TEST(DragDelay, LeavingTakesMoreThanThreePixelsOnOneAxisAndFixesTheDeltaOnce) {
+  const struct {
+    V point;
+    bool leaves;
+    V delta;
+  } rows[] = {{V(103, 103), false, {}},    {V(97, 103), false, {}}, {V(104, 100), true, V(3, 0)},
+              {V(101, 95.5), true, V(1, -3)}, {V(90, 130), true, V(-3, 3)}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(::testing::PrintToString(r.point));
+    RecordingDelay delay(cOrigin, 3.0);
+    delay.nextPoint(r.point);
+    EXPECT_EQ(delay.isDragging(), r.leaves);
+    EXPECT_EQ(delay.getThresholdDelta(), r.leaves ? r.delta : V(0, 0));
+    delay.nextPoint(V(300, -50));
+    EXPECT_EQ(delay.getThresholdDelta(), r.leaves ? r.delta : V(3, -3));
+    EXPECT_EQ(delay.calls, std::vector<V>{r.leaves ? r.point : V(300, -50)});
   }
   // Without a square the drag starts at once, and the hook never runs.
   RecordingDelay none(cOrigin, 0.0);
@@ -70,54 +50,49 @@ TEST(DelayDragConstraint, HoldsTheOriginThenFollowsLessTheDelta) {
   EXPECT_EQ(none.getThresholdDelta(), V(0, 0));
 }
 
-struct AxisCase {
-  V first;
-  XYDragConstraint::Axis axis;
-};
-void PrintTo(const AxisCase& c, std::ostream* os) { PrintTo(c.first, os); }
-
-class AxisLock : public ::testing::TestWithParam<AxisCase> {};
-
-TEST_P(AxisLock, FirstRealMotionPicksTheAxisForGood) {
-  XYDragConstraint xy(cOrigin);
-  V p = GetParam().first;
-  xy.constrain(p);
-  ASSERT_EQ(xy.getAxis(), GetParam().axis);
-  const V d = xy.getThresholdDelta();
-  for (V q : {V(250, 180), V(100, 300), V(-50, -70)}) {
-    V r = q;
-    xy.constrain(r);
-    EXPECT_EQ(r, xy.getAxis() == XYDragConstraint::X ? V(q.x - d.x, 100) : V(100, q.y - d.y));
+TEST(DelayDragConstraint, HoldsTheOriginThenFollowsLessTheDelta) {
+  DelayDragConstraint c(cOrigin);
+  for (auto [in, out] : std::vector<std::pair<V, V>>{
+           {V(103, 103), cOrigin}, {V(104, 100), V(101, 100)}, {V(150, 120), V(147, 120)}, {V(100, 100), V(97, 100)}}) {
+    c.constrain(in);
+    EXPECT_EQ(in, out);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Motions, AxisLock,
-                         ::testing::Values(AxisCase{V(105, 105), XYDragConstraint::Y},  // a tie
-                                           AxisCase{V(106, 105), XYDragConstraint::X},
-                                           AxisCase{V(104, 100), XYDragConstraint::X},  // (250, 180) -> (247, 100)
-                                           AxisCase{V(99, 94), XYDragConstraint::Y}));
-
-TEST(XYDragConstraint, NoAxisInsideTheSquare) {
-  XYDragConstraint xy(cOrigin);
-  V p(102, 97);
-  xy.constrain(p);
-  EXPECT_EQ(p, cOrigin);
-  EXPECT_EQ(xy.getAxis(), XYDragConstraint::None);
+TEST(XYDragConstraint, FirstRealMotionPicksTheAxisForGoodATieLocksToY) {
+  const struct {
+    V first;
+    XYDragConstraint::Axis axis;
+  } rows[] = {{V(102, 97), XYDragConstraint::None},  {V(105, 105), XYDragConstraint::Y},
+              {V(106, 105), XYDragConstraint::X}, {V(104, 100), XYDragConstraint::X},
+              {V(99, 94), XYDragConstraint::Y}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(::testing::PrintToString(r.first));
+    XYDragConstraint xy(cOrigin);
+    V p = r.first;
+    xy.constrain(p);
+    ASSERT_EQ(xy.getAxis(), r.axis);
+    if (r.axis == XYDragConstraint::None) {
+      EXPECT_EQ(p, cOrigin);
+      continue;
+    }
+    const V d = xy.getThresholdDelta();
+    for (V q : {V(250, 180), V(100, 300), V(-50, -70)}) {
+      V c = q;
+      xy.constrain(c);
+      EXPECT_EQ(c, r.axis == XYDragConstraint::X ? V(q.x - d.x, 100) : V(100, q.y - d.y));
+    }
+  }
 }
 
 // Handles of a two-key curve: the first key's out-tangent, the second's in.
 struct Handles {
-  std::shared_ptr<T::FCurve> curve = T::FCurve::create("c");
-  std::shared_ptr<T::Tangent> out, in;
-  Handles() {
-    out = curve->insertSegment(T::Keyframe(0, 0), T::InterpolatorFactory::create("bezier()")).key()->getOutTangent();
-    in = curve->insertSegment(T::Keyframe(10, 0), T::InterpolatorFactory::create("bezier()")).key()->getInTangent();
-  }
+  std::shared_ptr<T::FCurve> curve = MakeCurve("c", {{0, 0, "bezier()", 0}, {10, 0, "bezier()", 0}});
+  std::shared_ptr<T::Tangent> out = KeyAt(*curve, 0)->getOutTangent(), in = KeyAt(*curve, 1)->getInTangent();
 };
 
 TEST(AngleDragConstraint, MotionAlongTheHandleOnlyChangesItsLengthNeverPastTheKey) {
   Handles h;
-  ASSERT_TRUE(h.out && !h.out->isInTangent() && h.in && h.in->isInTangent());
   const V key(100, 100), t(30, 40), grab(2, -1), press = key + t + grab;
   AngleDragConstraint c(h.out, press, key, t);
   V p = press + V(6, 8.5);  // mostly along (3, 4)
@@ -137,36 +112,28 @@ TEST(AngleDragConstraint, MotionAlongTheHandleOnlyChangesItsLengthNeverPastTheKe
   EXPECT_EQ(tie.getMode(), AngleDragConstraint::Length);
 }
 
-struct SideCase {
-  bool in;
-  V pointer;
-  double angle;
-};
-void PrintTo(const SideCase& c, std::ostream* os) { PrintTo(c.pointer, os); }
-
-class HandleSide : public ::testing::TestWithParam<SideCase> {};
-
-TEST_P(HandleSide, RotationKeepsTheLengthAndStopsAtVertical) {
-  const SideCase& c = GetParam();
+TEST(AngleDragConstraint, RotationKeepsTheLengthAndStopsAtVerticalOnTheHandlesSide) {
   Handles h;
-  const V key(100, 100), t(c.in ? -10 : 10, 0);
-  AngleDragConstraint con(c.in ? h.in : h.out, key + t, key, t);
-  V p = key + t + V(0, 10);  // across the handle
-  con.constrain(p);
-  ASSERT_EQ(con.getMode(), AngleDragConstraint::Angle);
-  V r = c.pointer;
-  con.constrain(r);
-  EXPECT_NEAR(r.x, key.x + 10 * std::cos(c.angle), 1e-9);
-  EXPECT_NEAR(r.y, key.y + 10 * std::sin(c.angle), 1e-9);
+  // The drag has absorbed (0, 3): the pointer counts 3 pixels lower.
+  const struct {
+    bool in;
+    V pointer;
+    double angle;
+  } rows[] = {{true, V(120, 150), cPi / 2},  {true, V(120, 50), -cPi / 2},  {true, V(50, 60), std::atan2(-43.0, -50.0)},
+              {false, V(80, 150), cPi / 2}, {false, V(80, 50), -cPi / 2}, {false, V(130, 80), std::atan2(-23.0, 30.0)}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(::testing::PrintToString(r.pointer));
+    const V key(100, 100), t(r.in ? -10 : 10, 0);
+    AngleDragConstraint c(r.in ? h.in : h.out, key + t, key, t);
+    V p = key + t + V(0, 10);  // across the handle
+    c.constrain(p);
+    ASSERT_EQ(c.getMode(), AngleDragConstraint::Angle);
+    p = r.pointer;
+    c.constrain(p);
+    EXPECT_NEAR(p.x, key.x + 10 * std::cos(r.angle), 1e-9);
+    EXPECT_NEAR(p.y, key.y + 10 * std::sin(r.angle), 1e-9);
+  }
 }
-
-// The drag has absorbed (0, 3): the pointer counts 3 pixels lower.
-INSTANTIATE_TEST_SUITE_P(Sides, HandleSide,
-                         ::testing::Values(SideCase{true, V(120, 150), cPi / 2}, SideCase{true, V(120, 50), -cPi / 2},
-                                           SideCase{true, V(50, 60), std::atan2(-43.0, -50.0)},
-                                           SideCase{false, V(80, 150), cPi / 2},
-                                           SideCase{false, V(80, 50), -cPi / 2},
-                                           SideCase{false, V(130, 80), std::atan2(-23.0, 30.0)}));
 
 TEST(AngleDragConstraint, HandleWithoutLengthDragsUnrestricted) {
   Handles h;

@@ -1,17 +1,13 @@
+#include "widget/showwidget.h"
+
 #include <arvelle/arvelle.h>
 
 #include <QApplication>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QSignalSpy>
-#include <QTest>
 #include <QtTest/qtestspontaneevent.h>
 #include <QUndoCommand>
 #include <QWheelEvent>
 
-#include <gtest/gtest.h>
-
-#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -43,7 +39,7 @@ class LoggingCommand : public QUndoCommand {
   bool* mDeleted;
 };
 
-// A host layer: counts what reaches it and may take it.
+// A host layer: records what reaches it and may take it.
 class ProbeLayer : public Layer {
  public:
   ProbeLayer() : Layer("Probe") {}
@@ -57,153 +53,103 @@ class ProbeLayer : public Layer {
   mutable int draws = 0;
 };
 
-struct CountingObserver : ViewportObserver {
-  int calls = 0;
-  void viewportChanged(const Viewport&) override { ++calls; }
-};
-
 class Widget : public ::testing::Test {
  protected:
-  void connectLog() {
-    QObject::connect(&widget, &GraphWidget::actionBegin, [this](const QString& t) {
-      log.push_back("begin " + t.toStdString());
-    });
-    QObject::connect(&widget, &GraphWidget::actionEnd, [this] { log.push_back("end"); });
-  }
-  void showAndWait() {
-    widget.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
-  }
+  QUndoStack& stack() { return widget.getUndoStack()->getQUndoStack(); }
   Log log;
   GraphWidget widget;
 };
 
-TEST_F(Widget, TreeAndStateAfterConstruction) {
-  auto root = widget.getRootLayer();
-  auto user = widget.getUserLayers();
-  ASSERT_TRUE(root && user);
-  EXPECT_STREQ(root->getName(), "Root Layer");
-  EXPECT_STREQ(user->getName(), "");
-  EXPECT_EQ(root->getManager(), nullptr);
-  EXPECT_EQ(user->getManager(), root);
-  // Top first: the focus frame over the user layers; in them the curves
-  // over the grid over the background.
-  std::vector<std::string> rootNames, userNames;
-  for (const auto& child : *root) rootNames.push_back(child->getName());
-  for (const auto& child : *user) userNames.push_back(child->getName());
-  EXPECT_EQ(rootNames, (std::vector<std::string>{"Keyboard Focus Layer", ""}));
-  EXPECT_EQ(*std::next(root->begin()), std::static_pointer_cast<Layer>(user));
-  EXPECT_EQ(userNames, (std::vector<std::string>{"Curve Layer", "Grid Layer", "Background Layer"}));
-  EXPECT_EQ(root->findLayer("Root Layer"), root);
-  EXPECT_STREQ(root->findLayer("Grid Layer")->metaObject()->className(),
-               "Zentho::Arvelle::ZENTHO_ARVELLE_QT_LIB_VERSION_NS::GridLayer");
-
-  EXPECT_EQ(widget.getViewport()->getWindowBounds(), R(0, 0, 100, 100));
-  EXPECT_EQ(widget.getViewport()->getWorldBounds(), R(-10, -2, 110, 4));
-  EXPECT_EQ(widget.getViewport()->getWorldLimits(), R(0, 0, 0, 0));
-  EXPECT_TRUE(widget.getViewport()->isPanZoomEnabled());
-  EXPECT_FALSE(widget.getDomainSlider()->isVisible());
-  EXPECT_EQ(widget.getUndoStack()->getQUndoStack().undoLimit(), 1);
-  EXPECT_EQ(widget.getSelection()->getContainer(), widget.getCurves());
-  EXPECT_TRUE(widget.getCurves()->empty());
-  EXPECT_EQ(widget.beginSelected(), widget.endSelected());
-
-  EXPECT_EQ(widget.minimumSize(), QSize(100, 100));
-  EXPECT_EQ(widget.maximumSize(), QSize(2000, 2000));
-  EXPECT_EQ(widget.focusPolicy(), Qt::StrongFocus);
-  EXPECT_TRUE(widget.hasMouseTracking());
-  EXPECT_STREQ(widget.metaObject()->className(),
-               "Zentho::Arvelle::ZENTHO_ARVELLE_QT_LIB_VERSION_NS::GraphWidget");
+Log Names(const LayerManager& m) {
+  Log r;
+  for (const auto& child : m) r.push_back(child->getName());
+  return r;
 }
 
-TEST(WidgetSnap, EveryNewWidgetResetsTheSharedSettings) {
+TEST_F(Widget, TreeFirstViewAndMetaObjectNamesAfterConstruction) {
+  auto root = widget.getRootLayer();
+  EXPECT_EQ(root->getManager(), nullptr);
+  EXPECT_EQ(widget.getUserLayers()->getManager(), root);
+  // Top first: the focus frame over the user layers, in them the curves over
+  // the grid over the background.
+  EXPECT_EQ(Names(*root), (Log{"Keyboard Focus Layer", ""}));
+  EXPECT_EQ(Names(*widget.getUserLayers()), (Log{"Curve Layer", "Grid Layer", "Background Layer"}));
+  EXPECT_EQ(root->findLayer("Root Layer"), root);
+  EXPECT_EQ(widget.getViewport()->getWorldBounds(), R(-10, -2, 110, 4));
+  // Class names carry the version namespace macro's name, not its value.
+  const std::string ns = "Zentho::Arvelle::ZENTHO_ARVELLE_QT_LIB_VERSION_NS::";
+  const std::pair<const QObject*, const char*> rows[] = {{&widget, "GraphWidget"},
+                                                         {root.get(), "LayerManager"},
+                                                         {root->findLayer("Grid Layer").get(), "GridLayer"},
+                                                         {root->findLayer("Curve Layer").get(), "CurveLayer"}};
+  for (const auto& [object, name] : rows) EXPECT_EQ(object->metaObject()->className(), ns + name);
+  EXPECT_TRUE(root->inherits((ns + "Layer").c_str()));
+}
+
+TEST_F(Widget, NewWidgetsResetTheSharedSnapSettingsAndSettingSignalsOnlyRealChanges) {
   SnapSettings odd;
   odd.setSnappingY(true);
   odd.setIncrementX(0.5);
   Layer::setSnapSettings(odd);
-  GraphWidget widget;
-  const SnapSettings s = Layer::getSnapSettings();
+  GraphWidget second;
+  SnapSettings s = Layer::getSnapSettings();
   EXPECT_TRUE(s.isSnappingX());
   EXPECT_FALSE(s.isSnappingY());
   EXPECT_EQ(s.getIncrementX(0.01), 0.1);  // follows the grid
-  EXPECT_TRUE(widget.getSnapSettings() == s);
-}
 
-TEST_F(Widget, SetSnapSettingsSignalsOnlyRealChanges) {
   QSignalSpy changed(&widget, &GraphWidget::snapSettingsChanged);
-  widget.setSnapSettings(widget.getSnapSettings());
+  widget.setSnapSettings(s);
   EXPECT_EQ(changed.count(), 0);
-
-  SnapSettings s = widget.getSnapSettings();
   s.setIncrementY(0.25);  // y does not snap, yet the value differs
+  widget.setSnapSettings(s);
   widget.setSnapSettings(s);
   EXPECT_EQ(changed.count(), 1);
   EXPECT_TRUE(Layer::getSnapSettings() == s);
-  widget.setSnapSettings(s);
+  Layer::setSnapSettings(SnapSettings());  // tells nobody
   EXPECT_EQ(changed.count(), 1);
-
-  // Layer::setSnapSettings alone tells nobody.
-  SnapSettings t;
-  Layer::setSnapSettings(t);
-  EXPECT_EQ(changed.count(), 1);
-  EXPECT_TRUE(widget.getSnapSettings() == t);
+  EXPECT_TRUE(widget.getSnapSettings() == SnapSettings());
 }
 
-TEST_F(Widget, PushIsBracketedByActionBeginAndEnd) {
-  connectLog();
-  widget.pushUndoStack(new LoggingCommand("Move Keyframe", log));
-  EXPECT_EQ(log, (Log{"begin Move Keyframe", "redo Move Keyframe", "end"}));
-  EXPECT_EQ(widget.getUndoStack()->getQUndoStack().count(), 1);
-
-  log.clear();
-  widget.pushUndoStack(nullptr);
-  EXPECT_TRUE(log.empty());
-}
-
-TEST_F(Widget, CommandFromANestedLayerIsPushedOnce) {
-  connectLog();
+TEST_F(Widget, EveryPushIsBracketedByActionBeginAndEnd) {
+  QObject::connect(&widget, &GraphWidget::actionBegin, [this](const QString& t) {
+    log.push_back("begin " + t.toStdString());
+  });
+  QObject::connect(&widget, &GraphWidget::actionEnd, [this] { log.push_back("end"); });
   auto inner = std::make_shared<LayerManager>("Inner");
   widget.getUserLayers()->pushLayer(inner);
-  inner->handleUndoCommand(new LoggingCommand("Insert Keyframe", log));
-  EXPECT_EQ(log, (Log{"begin Insert Keyframe", "redo Insert Keyframe", "end"}));
-  EXPECT_EQ(widget.getUndoStack()->getQUndoStack().count(), 1);
-}
-
-TEST_F(Widget, ActionEndFollowsAFailedPush) {
-  connectLog();
-  auto* command = new LoggingCommand("Broken", log);
-  command->throwOnRedo = true;
-  EXPECT_THROW(widget.pushUndoStack(command), std::runtime_error);
-  EXPECT_EQ(log, (Log{"begin Broken", "end"}));
-  // The stack never took it.
-  EXPECT_EQ(widget.getUndoStack()->getQUndoStack().count(), 0);
-  delete command;
+  widget.pushUndoStack(new LoggingCommand("Move", log));
+  inner->handleUndoCommand(new LoggingCommand("Insert", log));  // from a layer
+  widget.pushUndoStack(nullptr);
+  auto* broken = new LoggingCommand("Broken", log);
+  broken->throwOnRedo = true;
+  EXPECT_THROW(widget.pushUndoStack(broken), std::runtime_error);
+  delete broken;  // the stack never took it
+  EXPECT_EQ(log, (Log{"begin Move", "redo Move", "end", "begin Insert", "redo Insert", "end", "begin Broken", "end"}));
 }
 
 TEST_F(Widget, UndoLimitOfOneKeepsOnlyTheLatestCommand) {
   bool firstDeleted = false, secondDeleted = false;
-  QUndoStack& stack = widget.getUndoStack()->getQUndoStack();
   widget.pushUndoStack(new LoggingCommand("First", log, &firstDeleted));
   widget.pushUndoStack(new LoggingCommand("Second", log, &secondDeleted));
   EXPECT_TRUE(firstDeleted);
   EXPECT_FALSE(secondDeleted);
-  EXPECT_EQ(stack.count(), 1);
-
-  stack.undo();
-  EXPECT_FALSE(stack.canUndo());
-  stack.redo();
-  stack.undo();
+  stack().undo();
+  EXPECT_FALSE(stack().canUndo());
+  stack().redo();
+  stack().undo();
   EXPECT_EQ(log, (Log{"redo First", "redo Second", "undo Second", "redo Second", "undo Second"}));
-
   // A push after an undo discards the redo tail.
   widget.pushUndoStack(new LoggingCommand("Third", log));
   EXPECT_TRUE(secondDeleted);
-  EXPECT_FALSE(stack.canRedo());
+  EXPECT_FALSE(stack().canRedo());
 }
 
 TEST_F(Widget, ResizeSetsTheWindowBoundsAndNotifiesOnce) {
-  showAndWait();
-  CountingObserver o;
+  ASSERT_TRUE(ShowWidget(widget, 200, 150));
+  struct : ViewportObserver {
+    int calls = 0;
+    void viewportChanged(const Viewport&) override { ++calls; }
+  } o;
   widget.getViewport()->subscribe(o);
   const R world = widget.getViewport()->getWorldBounds();
   widget.resize(300, 200);
@@ -216,50 +162,16 @@ TEST_F(Widget, ResizeSetsTheWindowBoundsAndNotifiesOnce) {
   widget.getViewport()->unsubscribe(o);
 }
 
-TEST_F(Widget, EventsGoDownTheTreeAndAConsumedOneIsAccepted) {
-  auto probe = std::make_shared<ProbeLayer>();
-  widget.getUserLayers()->pushLayer(probe);
-
-  QMouseEvent move(QEvent::MouseMove, QPointF(20.5, 30.4), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-  move.ignore();
-  QApplication::sendEvent(&widget, &move);
-  EXPECT_FALSE(move.isAccepted());  // nobody took it: left as delivered
-  EXPECT_EQ(widget.getRootLayer()->getLastMousePoint().x, 21);
-  EXPECT_EQ(widget.getRootLayer()->getLastMousePoint().y, 30);
-
-  probe->consume = true;
-  QKeyEvent key(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier);
-  key.ignore();
-  QApplication::sendEvent(&widget, &key);
-  EXPECT_TRUE(key.isAccepted());
-  QKeyEvent release(QEvent::KeyRelease, Qt::Key_Q, Qt::NoModifier);
-  QApplication::sendEvent(&widget, &release);
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), Qt::RightButton, Qt::RightButton, Qt::NoModifier);
-  QApplication::sendEvent(&widget, &press);  // taken by the probe: no menu
-  QMouseEvent up(QEvent::MouseButtonRelease, QPointF(5, 5), Qt::RightButton, Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(&widget, &up);
-
-  EXPECT_EQ(probe->types, (std::vector<QEvent::Type>{QEvent::MouseMove, QEvent::KeyPress, QEvent::KeyRelease,
-                                                    QEvent::MouseButtonPress, QEvent::MouseButtonRelease}));
-  EXPECT_TRUE(widget.delegateEventToLayerManager(&key));
-}
-
-class WheelParent : public QWidget {
- public:
-  int wheels = 0;
-
- protected:
-  void wheelEvent(QWheelEvent* e) override {
-    ++wheels;
-    e->accept();
-  }
-};
-
 TEST(WidgetWheel, UnconsumedWheelTravelsToTheParent) {
-  WheelParent parent;
+  struct WheelParent : QWidget {
+    int wheels = 0;
+    void wheelEvent(QWheelEvent* e) override {
+      ++wheels;
+      e->accept();
+    }
+  } parent;
   auto* widget = new GraphWidget(&parent);
-  // The grid layer zooms on the wheel while pan and zoom are allowed.
-  widget->getViewport()->setPanZoomEnabled(false);
+  widget->getViewport()->setPanZoomEnabled(false);  // else the grid zooms on it
   auto probe = std::make_shared<ProbeLayer>();
   widget->getUserLayers()->pushLayer(probe);
   auto wheel = [&] {
@@ -278,23 +190,29 @@ TEST(WidgetWheel, UnconsumedWheelTravelsToTheParent) {
   EXPECT_EQ(probe->types.size(), 2u);
 }
 
-TEST_F(Widget, AnyVisibilityChangeInTheTreeRepaintsOnce) {
+TEST_F(Widget, ChangesInTheTreeRepaintOnce) {
   auto probe = std::make_shared<ProbeLayer>();
   auto nested = std::make_shared<LayerManager>("Nested");
-  auto hidden = std::make_shared<Layer>("Toggled");
+  auto toggled = std::make_shared<Layer>("Toggled");
   widget.getUserLayers()->pushLayer(probe);
   widget.getUserLayers()->pushLayer(nested);
-  nested->pushLayer(hidden);
-  showAndWait();
+  nested->pushLayer(toggled);
+  ASSERT_TRUE(ShowWidget(widget, 200, 150));
   QTRY_VERIFY(probe->draws > 0);
   QTest::qWait(50);
   probe->draws = 0;
-
-  hidden->setVisible(false);
+  toggled->setVisible(false);
   nested->setInteractive(false);  // a second change before the repaint
   QTRY_COMPARE(probe->draws, 1);
   QTest::qWait(50);
   EXPECT_EQ(probe->draws, 1);
+
+  // The view and the colours reach the root through the layers that use them.
+  QSignalSpy repaint(widget.getRootLayer().get(), &Layer::notifyLayerChanged);
+  widget.getViewport()->setWorldBounds(R(0, 0, 5, 5));
+  EXPECT_EQ(repaint.count(), 1);  // the grid
+  widget.getColors()->setColor(ColorRole::Grid, Qt::red);
+  EXPECT_EQ(repaint.count(), 5);  // background, grid, curves and focus frame
 }
 
 }  // namespace
