@@ -15,6 +15,8 @@
 #include <QColor>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QPainter>
 #include <QUndoCommand>
 #include <QWheelEvent>
@@ -123,13 +125,30 @@ void GraphWidget::pushUndoStack(QUndoCommand* iCmd) {
 }
 
 void GraphWidget::drawText(int x, int y, const QString& iText, const QColor& textColor) {
+  // Layers ask for text in the middle of their own drawing, and QPainter
+  // draws through a GL pipeline of its own that leaves its state behind
+  // (viewport, blending, program): keep the layer's state around it.
+  QOpenGLContext* gl = QOpenGLContext::currentContext();
+  const bool inFrame = gl && gl == context();
+  GLint program = 0;
+  if (inFrame) {
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+  }
   QPainter painter;
   // Outside a GL frame (no surface yet) there is nothing to draw on.
-  if (!painter.begin(this)) return;
-  painter.setPen(textColor);
-  painter.setFont(mFont);
-  painter.drawText(QPointF(x, y), iText);
-  painter.end();
+  if (painter.begin(this)) {
+    painter.setPen(textColor);
+    painter.setFont(mFont);
+    painter.drawText(QPointF(x, y), iText);
+    painter.end();
+  }
+  if (inFrame) {
+    gl->functions()->glUseProgram(static_cast<GLuint>(program));
+    glPopClientAttrib();
+    glPopAttrib();
+  }
 }
 
 void GraphWidget::initializeGL() {}

@@ -6,6 +6,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+
 using namespace Zentho::Arvelle;
 using R = Zentho::Tessal::Rectangle<double>;
 
@@ -66,6 +68,54 @@ TEST_F(Paint, LayersDrawUnderSavedStateThatIsGoneAfterwards) {
   widget.doneCurrent();
   EXPECT_EQ(projection, 1);
   EXPECT_EQ(attrib, 0);
+}
+
+// Layers ask for text in the middle of their drawing; what they draw next
+// must find the GL state as they left it, whatever the text painter did.
+TEST_F(Paint, TextLeavesTheLayersGLStateAsItWas) {
+  struct Probe : Layer {
+    struct State {
+      GLint viewport[4] = {};
+      GLboolean blend = GL_FALSE, smooth = GL_FALSE;
+      GLint blendSrc = 0, program = -1, projectionDepth = 0;
+      GLfloat color[4] = {};
+      bool operator==(const State& o) const {
+        return std::equal(viewport, viewport + 4, o.viewport) && blend == o.blend && smooth == o.smooth &&
+               blendSrc == o.blendSrc && program == o.program && projectionDepth == o.projectionDepth &&
+               std::equal(color, color + 4, o.color);
+      }
+    };
+    static State Read() {
+      State s;
+      glGetIntegerv(GL_VIEWPORT, s.viewport);
+      s.blend = glIsEnabled(GL_BLEND);
+      s.smooth = glIsEnabled(GL_LINE_SMOOTH);
+      glGetIntegerv(GL_BLEND_SRC, &s.blendSrc);
+      glGetIntegerv(GL_CURRENT_PROGRAM, &s.program);
+      glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &s.projectionDepth);
+      glGetFloatv(GL_CURRENT_COLOR, s.color);
+      return s;
+    }
+    void draw(const Viewport&) const override {
+      glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT);
+      glEnable(GL_BLEND);
+      glEnable(GL_LINE_SMOOTH);
+      glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+      glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
+      before = Read();
+      emit requestDrawText(20, 60, "XXXX", Qt::white);
+      after = Read();
+      glPopAttrib();
+    }
+    mutable State before, after;
+  };
+  auto probe = std::make_shared<Probe>();
+  QObject::connect(probe.get(), &Layer::requestDrawText, &widget, &GraphWidget::drawText);
+  widget.getUserLayers()->pushLayer(probe);
+  grab();
+  EXPECT_EQ(probe->before.viewport[2], qRound(200 * ratio));
+  EXPECT_TRUE(probe->before.blend);
+  EXPECT_TRUE(probe->after == probe->before);
 }
 
 }  // namespace

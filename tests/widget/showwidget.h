@@ -47,8 +47,8 @@ class FillLayer : public Zentho::Arvelle::Layer {
 
 // A shown 200 x 100 widget with a fill layer right under the curves. Frames
 // are read in widget pixels; the surface may have more of its own
-// (QT_SCALE_FACTOR). The grid is hidden: its labels go through QPainter,
-// which sets the GL viewport itself and would hide the widget's own.
+// (QT_SCALE_FACTOR). The grid is hidden, so frames hold only what a test
+// draws.
 class Frame : public ::testing::Test {
  protected:
   void SetUp() override {
