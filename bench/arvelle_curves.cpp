@@ -5,6 +5,7 @@
 // each pick benchmark first checks its answers against a brute-force pick.
 #include "pickoracle.h"
 
+#include "layers/curvedrawing.h"
 #include "layers/curvegeometry.h"
 #include "layers/curvelayer.h"
 #include "layers/hittest.h"
@@ -167,15 +168,9 @@ void BM_DrawBaseline(benchmark::State& state) {
     glFinish();
     const auto t0 = std::chrono::steady_clock::now();
     {
-      A::GLAttributeSentry sentry(GL_HINT_BIT | GL_COLOR_BUFFER_BIT | GL_ENABLE_BIT | GL_POLYGON_BIT | GL_LINE_BIT |
-                                  GL_CURRENT_BIT);
-      glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-      glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
-      glEnable(GL_LINE_SMOOTH);
-      glEnable(GL_POLYGON_SMOOTH);
-      glEnable(GL_BLEND);
-      glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-      glLineWidth(1.0f);
+      // The curve layer's own state, so that only the submission differs.
+      A::GLAttributeSentry sentry(A::cCurveAttributes);
+      A::SetUpCurveState();
       glColor4f(0.0f, 1.0f, 0.0f, 1.0f);
       for (const auto& strip : strips) {
         glBegin(GL_LINE_STRIP);

@@ -1,5 +1,7 @@
 #include <arvelle/layer.h>
 
+#include "core/viewmath.h"
+
 #include <QEvent>
 #include <QMetaMethod>
 #include <QMouseEvent>
@@ -127,7 +129,7 @@ bool LayerManager::handleEvent(QEvent* event, Viewport& viewport) {
 
   if (event && event->type() == QEvent::MouseMove) {
     const QPointF p = static_cast<QMouseEvent*>(event)->localPos();
-    mLastMousePoint = Tessal::Vector2D<double>(std::floor(p.x() + 0.5), std::floor(p.y() + 0.5));
+    mLastMousePoint = RoundedPixel(p);
   }
   for (auto it = mChildren.begin(); it != mChildren.end(); ++it) {
     if (!it->active || !it->layer->isInteractive()) continue;

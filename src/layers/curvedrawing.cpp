@@ -29,6 +29,17 @@ bool Finite(const Vector2D<double>& p) { return std::isfinite(p.x) && std::isfin
 
 }  // namespace
 
+void SetUpCurveState() {
+  glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+  glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
+  glEnable(GL_LINE_SMOOTH);
+  glEnable(GL_POLYGON_SMOOTH);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  // Every primitive of the curve drawing is one pixel wide.
+  glLineWidth(1.0f);
+}
+
 CurveDrawer::CurveDrawer(const PixelMap& map) : mMap(map), mMode(GL_LINES) {
   const double gx = cGuardViews * map.worldWidth, gy = cGuardViews * map.worldHeight;
   mGuardX0 = map.worldX - gx;

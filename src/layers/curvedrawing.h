@@ -22,9 +22,18 @@
 
 #include <QColor>
 
+#include <GL/gl.h>
+
 #include <cstddef>
 
 ZENTHO_ARVELLE_NAMESPACE_BEGIN
+
+// The GL state groups that curve drawing changes, and its settings: nicest
+// smoothed lines and polygons, alpha blending, one-pixel lines. The caller
+// saves the groups first (GLAttributeSentry).
+constexpr unsigned int cCurveAttributes =
+    GL_HINT_BIT | GL_COLOR_BUFFER_BIT | GL_ENABLE_BIT | GL_POLYGON_BIT | GL_LINE_BIT | GL_CURRENT_BIT;
+void SetUpCurveState();
 
 class CurveDrawer {
  public:

@@ -48,22 +48,6 @@ constexpr double cLabelAbove = 4.0;
 constexpr double cLabelBelow = 12.0;
 constexpr int cLabelLightness = 150;
 
-// The GL state every curve drawing starts from.
-constexpr unsigned int cCurveAttributes =
-    GL_HINT_BIT | GL_COLOR_BUFFER_BIT | GL_ENABLE_BIT | GL_POLYGON_BIT | GL_LINE_BIT | GL_CURRENT_BIT;
-
-void SetUpSmoothing() {
-  glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-  glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
-  glEnable(GL_LINE_SMOOTH);
-  glEnable(GL_POLYGON_SMOOTH);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glLineWidth(1.5f);
-  // Every primitive of the curve drawing is one pixel wide.
-  glLineWidth(1.0f);
-}
-
 // A colour override of one curve, read once per draw.
 struct Override {
   bool present = false;
@@ -392,7 +376,7 @@ void CurveLayer::draw(const Viewport& viewport) const {
   mDrawnVertices = 0;
   {
     GLAttributeSentry sentry(cCurveAttributes);
-    SetUpSmoothing();
+    SetUpCurveState();
     CurvePainter painter(map, colors, *mSelection, highlight);
     for (const FCurve* curve : visible) {
       if (!mSelection->isSelected(*curve)) painter.unselectedCurve(*curve);
@@ -412,7 +396,7 @@ void CurveLayer::draw(const Viewport& viewport) const {
                      {Tessal::IsAccelerationVisible, SampleKind::SecondDerivative, ColorRole::Acceleration}};
   for (const auto& d : derivatives) {
     GLAttributeSentry sentry(cCurveAttributes);
-    SetUpSmoothing();
+    SetUpCurveState();
     CurvePainter painter(map, colors, *mSelection, highlight);
     for (const FCurve* curve : visible) {
       if (d.shown(*curve)) painter.derivative(*curve, d.kind, colors.getColor(d.role));

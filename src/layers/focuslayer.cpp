@@ -1,13 +1,13 @@
 #include "layers/focuslayer.h"
 
+#include "core/viewmath.h"
+
 #include <arvelle/glhelpers.h>
 #include <arvelle/viewport.h>
 
 #include <QEvent>
 
 #include <GL/gl.h>
-
-#include <cmath>
 
 namespace Zentho {
 namespace Arvelle {
@@ -39,10 +39,7 @@ void FocusLayer::draw(const Viewport& viewport) const {
   if (!mPointerInside) return;
   const auto& world = viewport.getWorldBounds();
   // An empty or unbounded world has no outline to draw.
-  if (!(world.width > 0) || !(world.height > 0) || !std::isfinite(world.x) || !std::isfinite(world.y) ||
-      !std::isfinite(world.width) || !std::isfinite(world.height)) {
-    return;
-  }
+  if (!IsUsableRectangle(world)) return;
 
   GLAttributeSentry sentry(GL_HINT_BIT | GL_COLOR_BUFFER_BIT | GL_ENABLE_BIT | GL_POLYGON_BIT | GL_LINE_BIT |
                            GL_CURRENT_BIT);

@@ -1,5 +1,6 @@
 #include "layers/gridlayer.h"
 
+#include "core/viewmath.h"
 #include "layers/panzoomlayer.h"
 
 #include <arvelle/glhelpers.h>
@@ -277,8 +278,7 @@ bool GridLayer::handleEvent(QEvent* event, Viewport& viewport) {
       auto manager = getManager();
       // Without a manager there is nowhere to run the drag.
       if (mode == PanZoomLayer::None || !manager) return false;
-      const Vector2D<double> p(std::floor(e->localPos().x() + 0.5), std::floor(e->localPos().y() + 0.5));
-      manager->pushLayer(std::make_shared<PanZoomLayer>(mode, p, viewport));
+      manager->pushLayer(std::make_shared<PanZoomLayer>(mode, RoundedPixel(e->localPos()), viewport));
       return true;
     }
     default:

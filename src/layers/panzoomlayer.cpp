@@ -1,5 +1,6 @@
 #include "layers/panzoomlayer.h"
 
+#include "core/viewmath.h"
 #include "layers/dragconstraints_internal.h"
 
 #include <arvelle/viewport.h>
@@ -29,13 +30,6 @@ bool HasPixels(const Rectangle<double>& win) {
   return win.width > 0 && win.height > 0 && std::isfinite(win.width) && std::isfinite(win.height);
 }
 
-// Only a rectangle with a finite position and a finite, positive size maps
-// back to the window; anything else would poison every later mapping.
-bool IsUsableWorld(const Rectangle<double>& r) {
-  return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.width) && std::isfinite(r.height) &&
-         r.width > 0 && r.height > 0;
-}
-
 Vector2D<double> WindowToWorld(const Viewport& viewport, const Vector2D<double>& p) {
   const auto& win = viewport.getWindowBounds();
   const auto& world = viewport.getWorldBounds();
@@ -50,11 +44,6 @@ Rectangle<double> KeepUnder(const Viewport& viewport, const Vector2D<double>& a,
   const auto& win = viewport.getWindowBounds();
   return Rectangle<double>(a.x - (p.x - win.x) * width / win.width,
                            a.y - (win.y + win.height - p.y) * height / win.height, width, height);
-}
-
-// Qt's integer mouse position: nearest whole pixel, halves up.
-Vector2D<double> RoundedPosition(const QMouseEvent* e) {
-  return Vector2D<double>(std::floor(e->localPos().x() + 0.5), std::floor(e->localPos().y() + 0.5));
 }
 
 }  // namespace
@@ -84,7 +73,7 @@ void ZoomViewport(Viewport& viewport, bool zoomIn, const Vector2D<double>* point
   height = std::clamp(height, cMinZoomSize, cMaxZoomSize);
 
   const Rectangle<double> next = KeepUnder(viewport, a, p, width, height);
-  if (IsUsableWorld(next)) viewport.setWorldBounds(next);
+  if (IsUsableRectangle(next)) viewport.setWorldBounds(next);
 }
 
 PanZoomLayer::PanZoomLayer(Mode mode, const Vector2D<double>& anchor, const Viewport& viewport) {
@@ -121,16 +110,16 @@ bool PanZoomLayer::handleEvent(QEvent* event, Viewport& viewport) {
   switch (event->type()) {
     case QEvent::MouseMove: {
       auto* e = static_cast<QMouseEvent*>(event);
-      mouseMove(RoundedPosition(e), (e->modifiers() & Qt::ShiftModifier) != 0, viewport);
+      mouseMove(RoundedPixel(e->localPos()), (e->modifiers() & Qt::ShiftModifier) != 0, viewport);
       return true;
     }
     case QEvent::MouseButtonPress: {
       auto* e = static_cast<QMouseEvent*>(event);
       // With both buttons held the one pressed last decides.
       if (e->button() == Qt::RightButton) {
-        enterMode(Zoom, RoundedPosition(e), viewport);
+        enterMode(Zoom, RoundedPixel(e->localPos()), viewport);
       } else if (e->button() == Qt::MiddleButton) {
-        enterMode(Pan, RoundedPosition(e), viewport);
+        enterMode(Pan, RoundedPixel(e->localPos()), viewport);
       }
       return true;
     }
@@ -138,13 +127,13 @@ bool PanZoomLayer::handleEvent(QEvent* event, Viewport& viewport) {
       auto* e = static_cast<QMouseEvent*>(event);
       if (e->button() == Qt::RightButton) {
         if (mMode == Zoom && (e->buttons() & Qt::MiddleButton)) {
-          enterMode(Pan, RoundedPosition(e), viewport);
+          enterMode(Pan, RoundedPixel(e->localPos()), viewport);
         } else {
           end();
         }
       } else if (e->button() == Qt::MiddleButton) {
         if (mMode == Pan && (e->buttons() & Qt::RightButton)) {
-          enterMode(Zoom, RoundedPosition(e), viewport);
+          enterMode(Zoom, RoundedPixel(e->localPos()), viewport);
         } else {
           end();
         }
@@ -199,7 +188,7 @@ void PanZoomLayer::mouseMove(const Vector2D<double>& position, bool shift, Viewp
   // No size limits here, but a drag far off the screen can underflow or
   // overflow the size; such a view could never be mapped again, so it is
   // not taken.
-  if (IsUsableWorld(next)) viewport.setWorldBounds(next);
+  if (IsUsableRectangle(next)) viewport.setWorldBounds(next);
 }
 
 }  // namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS
