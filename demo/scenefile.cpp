@@ -264,10 +264,11 @@ CurveData ReadCurve(const QJsonValue& value, const QString& where, std::set<std:
 
 void WriteHandle(T::Tangent& t, const HandleData& h) {
   // Lock last: a weight-locked handle would keep its old length when set.
+  // Type after the offset: setting an offset makes a handle Fixed.
   t.setWeightLocked(false);
-  t.setType(h.type);
   t.setWeighted(h.weighted);
   if (h.hasOffset) t.set(h.offset);
+  t.setType(h.type);
   t.setWeightLocked(h.weightLocked);
 }
 

@@ -166,129 +166,91 @@ bool FirstLastKey(const FCurve& curve, double& x0, double& x1) {
 
 // ---------------------------------------------------------------- mapping
 
-struct HandleData {
-  Vector2D<double> offset;
-  unsigned char type = TangentType::Fixed;
-  bool weighted = false, weightLocked = false;
-};
-
-struct KeyData {
-  Vector2D<double> pos;
-  bool breakdown = false, unified = true, locked = false;
-  HandleData in, out;
-};
-
-HandleData ReadHandle(const Tangent& t) {
-  HandleData h;
-  h.offset = t.get();
-  h.type = t.getType();
-  h.weighted = t.isWeighted();
-  h.weightLocked = t.isWeightLocked();
-  return h;
+// A handle's offset scaled by (sx, sy); automatic handles are recomputed by
+// the upkeep afterwards, so only the others must stay in range.
+bool ScaleHandle(const Tangent& t, double sx, double sy, Vector2D<double>& out) {
+  out = Vector2D<double>(sx * t.get().x, sy * t.get().y);
+  return InRange(out) || Private::IsAutomatic(t.getType());
 }
 
-void WriteHandle(Tangent& t, const HandleData& h) {
-  t.setWeightLocked(false);
-  t.setType(h.type);
-  t.setWeighted(h.weighted);
-  t.set(h.offset);
-  t.setWeightLocked(h.weightLocked);
-}
-
-// x' = sx x + tx, y' = sy y + ty with handles scaled. sx must be non-zero
-// and keep keys apart (checked by the caller).
+// x' = sx x + tx, y' = sy y + ty with handles scaled, in place, so that
+// every element keeps its identity and every pointer to it stays valid. A
+// negative sx reverses the keys: each key's handles exchange sides (and
+// identities, so a selected handle stays selected as the handle it
+// becomes), and each segment moves with its span to the key that now starts
+// it; the exterior segments exchange ends. Everything is checked before
+// anything changes.
 bool MapCurve(FCurve& curve, double sx, double tx, double sy, double ty) {
   if (!Finite(sx) || !Finite(tx) || !Finite(sy) || !Finite(ty) || sx == 0.0) return false;
-  const std::size_t n = curve.numKeys();
-  // Gather and validate the mapped positions first.
-  std::vector<KeyData> keys;
-  keys.reserve(n);
-  for (auto it = std::next(curve.begin()); it != curve.end(); ++it) {
-    const Keyframe& k = *it.key();
-    KeyData d;
-    d.pos = Vector2D<double>(sx * k.getX() + tx, sy * k.getY() + ty);
-    if (!IsFinite(d.pos)) return false;
-    d.breakdown = k.isBreakdown();
-    d.unified = k.isTangentsUnified();
-    d.locked = IsLocked(k);
-    if (auto t = k.getInTangent()) d.in = ReadHandle(*t);
-    if (auto t = k.getOutTangent()) d.out = ReadHandle(*t);
-    d.in.offset = Vector2D<double>(sx * d.in.offset.x, sy * d.in.offset.y);
-    d.out.offset = Vector2D<double>(sx * d.out.offset.x, sy * d.out.offset.y);
-    if (!IsFinite(d.in.offset) || !IsFinite(d.out.offset)) return false;
-    keys.push_back(d);
-  }
-  for (std::size_t i = 1; i < n; ++i) {
+  using Private::Entry;
+  Private::CurveData& c = *Access::data(curve);
+  const std::vector<Entry*> v = Private::TreeEntries(c);  // the leading entry first
+  const std::size_t n = v.size() - 1;
+  struct Mapped {
+    Vector2D<double> pos, in, out;
+  };
+  std::vector<Mapped> mapped(v.size());
+  for (std::size_t i = 1; i < v.size(); ++i) {
+    const Entry& e = *v[i];
+    Mapped& m = mapped[i];
+    m.pos = Vector2D<double>(sx * e.getX() + tx, sy * e.getY() + ty);
+    if (!InRange(m.pos) || !ScaleHandle(e.in(), sx, sy, m.in) || !ScaleHandle(e.out(), sx, sy, m.out)) return false;
     // The same tolerance the curve itself applies, so a curve is never
     // refused a mapping that keeps its own key gaps.
-    if (Private::TooClose(std::fabs(keys[i].pos.x - keys[i - 1].pos.x))) return false;
+    if (i > 1 && Private::TooClose(std::fabs(m.pos.x - mapped[i - 1].pos.x))) return false;
   }
   if (n == 0) return true;
 
-  if (sx > 0.0) {
-    // Order is kept: edit in place so every identity stays.
-    FCurve::Switch hold(curve);
-    std::size_t i = 0;
-    for (auto it = std::next(curve.begin()); it != curve.end(); ++it, ++i) {
-      Keyframe& k = *it.key();
-      const KeyData& d = keys[i];
-      SetLocked(k, false);
-      k.setTangentsUnified(false);
-      k.set(d.pos);
-      if (auto t = k.getInTangent()) WriteHandle(*t, d.in);
-      if (auto t = k.getOutTangent()) WriteHandle(*t, d.out);
-      k.setTangentsUnified(d.unified);
-      SetLocked(k, d.locked);
+  for (std::size_t i = 1; i < v.size(); ++i) {
+    Entry& e = *v[i];
+    Access::setPosition(e.key(), mapped[i].pos);
+    Access::setOffset(e.in(), mapped[i].in);
+    Access::setOffset(e.out(), mapped[i].out);
+    if (sx < 0) {
+      const Access::TangentValue in = Access::value(e.in());
+      Access::assign(e.in(), Access::value(e.out()));
+      Access::assign(e.out(), in);
+      e.swapped = !e.swapped;
     }
+    Private::MarkDirty(c, &e);
+  }
+  if (sx > 0) {
+    Private::TreeBuild(c, v);  // the index keeps every key's new x
+    Private::StructureChanged(c);
+    Private::RequestUpkeep(c);
     return true;
   }
 
-  // Reversed order: rebuild in a copy (which shares the curve's identity),
-  // then exchange contents so the curve object, its name, flags and
-  // observers stay.
-  std::vector<std::shared_ptr<Interpolator>> interps;  // by entry rank
-  interps.reserve(n + 1);
-  for (auto it = curve.begin(); it != curve.end(); ++it) interps.push_back(it->getInterpolator());
-  auto copy = FCurve::createCopy(curve);
-  if (!copy) return false;
-  {
-    FCurve::Switch hold(*copy);
-    copy->clear();
-    // New leading segment continues like the old last one did.
-    copy->begin()->setInterpolator(interps[n]);
-    for (std::size_t j = 0; j < n; ++j) {
-      const KeyData& d = keys[n - 1 - j];
-      // Segment j runs from new key j to j + 1 = old segment of rank n - 1 - j;
-      // the new last segment takes the old leading one's interpolator.
-      const auto& interp = (j + 1 < n) ? interps[n - 1 - j] : interps[0];
-      Keyframe k(d.pos.x, d.pos.y);
-      k.setTangentsUnified(false);
-      auto it = copy->insertSegment(k, interp);
-      if (it == copy->end()) return false;
-      Keyframe& nk = *it.key();
-      if (auto t = nk.getInTangent()) WriteHandle(*t, d.out);
-      if (auto t = nk.getOutTangent()) WriteHandle(*t, d.in);
-      nk.setBreakdown(d.breakdown);
-      nk.setTangentsUnified(d.unified);
-      SetLocked(nk, d.locked);
-    }
-  }
-  if (copy->numKeys() != n) return false;
-  // Segment properties move with their spans.
-  {
-    std::vector<Segment*> oldSegs, newSegs;
-    for (auto it = curve.begin(); it != curve.end(); ++it) oldSegs.push_back(it.segment());
-    for (auto it = copy->begin(); it != copy->end(); ++it) newSegs.push_back(it.segment());
-    for (std::size_t r = 0; r <= n; ++r) {
-      // new rank r <- old rank: 0 <- n, r in 1..n-1 <- n - r, n <- 0
-      const std::size_t src = (r == 0) ? n : n - r;
-      std::swap(Access::properties(*newSegs[r]), Access::properties(*oldSegs[src]));
-    }
-  }
-  FCurve::swap(curve, *copy);
+  // Reversed: the segment of entry i (running from key i to key i + 1 in
+  // list order) now runs from key i + 1 to key i, so it moves to entry
+  // i + 1; the segment after the last key becomes the leading one.
+  struct SegmentContent {
+    std::shared_ptr<Interpolator> interpolator;
+    std::remove_reference_t<decltype(Access::properties(std::declval<Segment&>()))> properties;
+    std::uint64_t segId;
+  };
+  auto take = [](Entry* e) {
+    return SegmentContent{e->getInterpolator(), Access::properties(e->segment()), e->segId};
+  };
+  auto put = [](Entry* e, const SegmentContent& s) {
+    Access::setInterpolator(e->segment(), s.interpolator);
+    Access::properties(e->segment()) = s.properties;
+    e->segId = s.segId;
+  };
+  const SegmentContent last = take(v[n]);
+  for (std::size_t i = n; i >= 1; --i) put(v[i], take(v[i - 1]));
+  put(v[0], last);
+
+  std::vector<Entry*> reversed{v[0]};
+  reversed.insert(reversed.end(), v.rbegin(), v.rend() - 1);
+  Private::TreeBuild(c, reversed);
+  c.remapped = false;
+  for (const Entry* e : v) c.remapped = c.remapped || e->swapped || e->segId != e->id;
+  c.indexReset();
+  Private::EntriesChanged(c);
+  Private::RequestUpkeep(c);
   return true;
 }
-
 
 // The kernel over the samples with reads past either end clamped to the end
 // sample, in O(n) whatever the radius: prefix sums of y and of j y give each
@@ -446,17 +408,9 @@ bool FlipCurve(FCurve& curve, int type, double cx, double cy) {
   }
 }
 
+// MapCurve refuses a scale that squeezes keys closer than the separation.
 bool TransformCurve(FCurve& curve, const Vector2D<double>& scale, const Vector2D<double>& translation) {
   if (!IsFinite(scale) || !IsFinite(translation) || scale.x == 0.0) return false;
-  // The smallest key gap scaled must stay at least the minimum separation.
-  double prev = 0;
-  bool havePrev = false;
-  for (auto it = std::next(curve.begin()); it != curve.end(); ++it) {
-    const double x = it.key()->getX();
-    if (havePrev && Private::TooClose(std::fabs(scale.x) * (x - prev))) return false;
-    prev = x;
-    havePrev = true;
-  }
   return MapCurve(curve, scale.x, translation.x, scale.y, translation.y);
 }
 

@@ -23,14 +23,28 @@ std::uint64_t NextContainerOrder() {
 ContainerObserver::~ContainerObserver() = default;
 void ContainerObserver::containerChanged(FCurveContainer&) {}
 
-FCurveContainer::~FCurveContainer() = default;
+std::uint64_t Private::Access::stamp(const FCurveContainer& container) { return container.mStamp; }
+// A fresh value, not a count: a container destroyed and another made at its
+// address must not meet an old stamp.
+void Private::Access::touch(FCurveContainer& container) { container.mStamp = Private::NewSerial(); }
+
+FCurveContainer::~FCurveContainer() {
+  for (const auto& c : mCurves) forget(*c);
+}
+
+// The curve no longer lists this container.
+void FCurveContainer::forget(const FCurve& curve) {
+  auto& m = Private::Access::memberships(const_cast<FCurve&>(curve));
+  m.erase(std::remove_if(m.begin(), m.end(), [this](const FCurve::Membership& x) { return x.container == this; }),
+          m.end());
+}
 
 bool FCurveContainer::addCurve(std::shared_ptr<FCurve> curve) {
   if (!curve || contains(*curve)) return false;
-  Private::Access::setContainerOrder(*curve, NextContainerOrder());
+  Private::Access::memberships(*curve).push_back({this, NextContainerOrder()});
   mCurves.push_back(std::move(curve));
   // Selection walks list only the curves held here: they must be rebuilt.
-  Private::BumpStructureEpoch();
+  Private::Access::touch(*this);
   notifyChanged();
   return true;
 }
@@ -47,7 +61,8 @@ bool FCurveContainer::removeCurve(const FCurve& curve) {
   // hold the last other reference and look at it.
   std::shared_ptr<FCurve> hold = std::move(*it);
   mCurves.erase(it);
-  Private::BumpStructureEpoch();
+  forget(*hold);
+  Private::Access::touch(*this);
   notifyChanged();
   return true;
 }
@@ -56,7 +71,8 @@ void FCurveContainer::clear() {
   if (mCurves.empty()) return;
   std::vector<std::shared_ptr<FCurve>> hold;
   hold.swap(mCurves);
-  Private::BumpStructureEpoch();
+  for (const auto& c : hold) forget(*c);
+  Private::Access::touch(*this);
   notifyChanged();
 }
 

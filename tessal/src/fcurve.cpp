@@ -26,15 +26,20 @@ std::atomic<std::uint64_t>& NextIdentity() {
 std::uint64_t NewIdentity() { return NextIdentity().fetch_add(1, std::memory_order_relaxed); }
 std::uint64_t NewIdentities(std::size_t n) { return NextIdentity().fetch_add(n, std::memory_order_relaxed); }
 
-namespace {
-std::atomic<std::uint64_t>& Epoch() {
-  static std::atomic<std::uint64_t> epoch{1};
-  return epoch;
+std::uint64_t NewSerial() {
+  static std::atomic<std::uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
 }
-}  // namespace
 
-std::uint64_t StructureEpoch() { return Epoch().load(std::memory_order_relaxed); }
-void BumpStructureEpoch() { Epoch().fetch_add(1, std::memory_order_relaxed); }
+void StructureChanged(CurveData& c) {
+  if (!c.owner) return;
+  for (const auto& m : Access::memberships(*c.owner)) Access::touch(*m.container);
+}
+
+void EntriesChanged(CurveData& c) {
+  c.generation = NewSerial();
+  StructureChanged(c);
+}
 
 Entry::~Entry() = default;
 
@@ -70,7 +75,7 @@ std::shared_ptr<Tangent> Access::outPtr(const Entry* e) {
   return std::shared_ptr<Tangent>(e->self, const_cast<Tangent*>(&e->out()));
 }
 std::shared_ptr<Tangent> Access::inPtr(const Entry* e) {
-  if (!e || !e->curve || !e->hasIn) return {};
+  if (!e || !e->curve || e->leading) return {};
   return std::shared_ptr<Tangent>(e->self, const_cast<Tangent*>(&e->in()));
 }
 std::shared_ptr<FCurve> Access::curvePtr(const Entry* e) {
@@ -78,15 +83,16 @@ std::shared_ptr<FCurve> Access::curvePtr(const Entry* e) {
   return e->curve->owner->sharedFromThis();
 }
 
-const Entry* FindElement(const CurveData& curve, std::uint64_t elementId) {
-  const Entry* e = curve.find(EntryIdOf(elementId));
-  if (!e) return nullptr;
-  switch (PartOf(elementId)) {
-    case KeyPart:
-    case OutPart: return e->leading ? nullptr : e;
-    case InPart: return e->hasIn ? e : nullptr;
-    default: return e;
+Located FindElement(const CurveData& curve, std::uint64_t elementId) {
+  const Part part = PartOf(elementId);
+  if (part == SegmentPart) {
+    const Entry* e = curve.findSegment(EntryIdOf(elementId));
+    return e ? Located{e, SegmentPart} : Located{};
   }
+  const Entry* e = curve.find(EntryIdOf(elementId));
+  if (!e || e->leading) return {};
+  if (part == KeyPart) return {e, KeyPart};
+  return {e, e->swapped ? OtherHandle(part) : part};
 }
 
 }  // namespace Private
@@ -97,43 +103,58 @@ namespace {
 // arithmetic on a vertical handle finite.
 constexpr double cMaxSlope = 1e12;
 
-double HandleSlope(const Vector2D<double>& h) {
-  if (h.x == 0.0) return h.y == 0.0 ? 0.0 : std::copysign(cMaxSlope, h.y);
+// The slope a non-weighted handle stands for. An exactly vertical one (x of
+// +0 or -0) is the limit of nearly vertical handles on its own side: an
+// out-handle pointing up rises to the right, an in-handle pointing up means
+// the curve arrives from above, so it falls to the right.
+double HandleSlope(const Vector2D<double>& h, bool in) {
+  if (h.x == 0.0) {
+    if (h.y == 0.0) return 0.0;
+    return in ? -std::copysign(cMaxSlope, h.y) : std::copysign(cMaxSlope, h.y);
+  }
   const double m = h.y / h.x;
   return std::max(-cMaxSlope, std::min(cMaxSlope, m));
 }
 
-// The key whose handle t is: out-handles leave their entry's key, in-handles
-// arrive at the next entry's key.
+// How far a non-weighted handle's control point may rise or fall from its
+// key: the capped slope times a span of up to 2 cMaxCoordinate could pass
+// the largest double, and a tenfold margin over any key value keeps the
+// cubic's coefficients finite.
+constexpr double cMaxRise = 10 * cMaxCoordinate;
+
+double Rise(double slope, double run) {
+  const double r = slope * run;
+  return std::max(-cMaxRise, std::min(cMaxRise, r));
+}
+
+// Results beyond the doubles (a derivative of a nearly vertical handle, an
+// extrapolation far out) are given as the largest finite value of their sign.
+double Saturate(double v) {
+  constexpr double big = std::numeric_limits<double>::max();
+  return v > big ? big : (v < -big ? -big : v);
+}
+
+// The key whose handle t is: both handles belong to their entry's key.
 Entry* OwningKeyEntry(const Tangent& t) {
   Entry* e = Access::entryOf(t);
-  if (!e->curve) return nullptr;
-  if (!t.isInTangent()) return e->leading ? nullptr : e;
-  return e->hasIn ? e->next() : nullptr;
+  return e->curve && !e->leading ? e : nullptr;
 }
 
 Tangent* Opposite(const Tangent& t) {
-  Entry* e = Access::entryOf(t);
-  if (!e->curve) return nullptr;
-  if (t.isInTangent()) {
-    Entry* n = e->hasIn ? e->next() : nullptr;
-    return n ? &n->out() : nullptr;
-  }
-  if (e->leading) return nullptr;
-  Entry* p = e->prev();
-  return p && p->hasIn ? &p->in() : nullptr;
+  Entry* e = OwningKeyEntry(t);
+  if (!e) return nullptr;
+  return t.isInTangent() ? &e->out() : &e->in();
 }
 
-
 // Value of an exterior segment beyond its end key k along handle h.
-double Exterior(const Segment& seg, const Keyframe& k, const Vector2D<double>& h, double x, int order) {
+double Exterior(const Segment& seg, const Keyframe& k, const Vector2D<double>& h, bool in, double x, int order) {
   const auto& interp = seg.getInterpolator();
   const bool along = interp && interp->extrapolatesAlongHandle();
-  const double m = along ? HandleSlope(h) : 0.0;
+  const double m = along ? HandleSlope(h, in) : 0.0;
   if (order == 2) return 0.0;
   if (order == 1) return m;
   if (m == 0.0) return k.getY();
-  return k.getY() + m * (x - k.getX());
+  return Saturate(k.getY() + m * (x - k.getX()));
 }
 
 }  // namespace
@@ -154,7 +175,7 @@ Keyframe& Keyframe::operator=(const Keyframe& other) {
 }
 
 void Keyframe::set(const Vector2D<double>& pos) {
-  if (!IsFinite(pos)) return;
+  if (!InRange(pos)) return;
   Entry* e = Access::entryOf(*this);
   if (!e || !e->curve) {
     mPos = pos;
@@ -169,6 +190,8 @@ void Keyframe::set(const Vector2D<double>& pos) {
                       (n && Private::TooClose(n->get().x - pos.x));
   if (broken) c.orderSuspect = true;
   Private::TreeKeyMoved(c, e);
+  // Records sort by their key's x: walks must be made again.
+  Private::StructureChanged(c);
   Private::RequestUpkeep(c);
 }
 
@@ -186,9 +209,27 @@ void Keyframe::setTangentsUnified(bool unified) {
   }
 }
 
+void Keyframe::setTangents(const Vector2D<double>& in, const Vector2D<double>& out) {
+  setTangents(in, out, TangentType::Fixed, TangentType::Fixed);
+}
+
+void Keyframe::setTangents(const Vector2D<double>& in, const Vector2D<double>& out, unsigned char inType,
+                           unsigned char outType) {
+  Entry* e = Access::entryOf(*this);
+  if (!e || !e->curve || e->leading || !InRange(in) || !InRange(out)) return;
+  Access::setOffset(e->in(), in);
+  Access::setOffset(e->out(), out);
+  Access::setType(e->in(), inType);
+  Access::setType(e->out(), outType);
+  if (Private::IsAutomatic(inType) || Private::IsAutomatic(outType)) {
+    Private::MarkDirty(*e->curve, e);
+    Private::RequestUpkeep(*e->curve);
+  }
+}
+
 std::shared_ptr<Tangent> Keyframe::getInTangent() const {
   Entry* e = Access::entryOf(*this);
-  return e && e->curve ? Access::inPtr(e->prev()) : nullptr;
+  return e ? Access::inPtr(e) : nullptr;
 }
 std::shared_ptr<Tangent> Keyframe::getOutTangent() const {
   Entry* e = Access::entryOf(*this);
@@ -215,25 +256,28 @@ void SetLocked(Keyframe& key, bool locked) {
 // ---------------------------------------------------------------- Tangent
 
 void Tangent::set(const Vector2D<double>& offset) {
-  if (!IsFinite(offset)) return;
+  if (!InRange(offset)) return;
   Vector2D<double> o = offset;
   if (isWeightLocked()) {
     // Only the direction changes; a zero offset has none, so it is ignored.
     const double want = mOffset.length(), have = o.length();
     if (!(have > 0)) return;
     o = o * (want / have);
-    if (!IsFinite(o)) return;
+    if (!InRange(o)) return;
   }
   mOffset = o;
+  if (Private::IsAutomatic(mType)) mType = TangentType::Fixed;
   Entry* k = OwningKeyEntry(*this);
   if (!k || !k->isTangentsUnified()) return;
-  if (Tangent* opp = Opposite(*this)) {
-    const double len = opp->mOffset.length(), have = o.length();
-    if (have > 0 && len > 0) {
-      const Vector2D<double> turned = o * (-len / have);
-      if (IsFinite(turned)) opp->mOffset = turned;
-    }
+  Tangent* opp = Opposite(*this);
+  const double len = opp->mOffset.length(), have = o.length();
+  if (have > 0 && len > 0) {
+    const Vector2D<double> turned = o * (-len / have);
+    if (InRange(turned)) opp->mOffset = turned;
   }
+  // The opposite handle now stands where this call put it: an upkeep must
+  // not move it either.
+  if (Private::IsAutomatic(opp->mType)) opp->mType = TangentType::Fixed;
 }
 
 void Tangent::setType(unsigned char type) {
@@ -262,7 +306,13 @@ std::shared_ptr<Tangent> Tangent::getOppositeTangent() const {
 }
 
 std::shared_ptr<Keyframe> Tangent::getOwningKeyframe() const { return Access::keyPtr(OwningKeyEntry(*this)); }
-std::shared_ptr<Segment> Tangent::getOwningSegment() const { return Access::segmentPtr(Access::entryOf(*this)); }
+// The segment the handle shapes: the one leaving the key for an out-handle,
+// the one arriving at it for an in-handle.
+std::shared_ptr<Segment> Tangent::getOwningSegment() const {
+  Entry* e = OwningKeyEntry(*this);
+  if (!e) return nullptr;
+  return Access::segmentPtr(isInTangent() ? e->prev() : e);
+}
 std::shared_ptr<FCurve> Tangent::getOwningCurve() const { return Access::curvePtr(Access::entryOf(*this)); }
 
 // ---------------------------------------------------------------- Segment
@@ -281,10 +331,13 @@ void Private::Access::copyProperties(const Segment& from, Segment& to) {
 std::shared_ptr<Keyframe> Segment::getLeftKey() const { return Access::keyPtr(Access::entryOf(*this)); }
 std::shared_ptr<Keyframe> Segment::getRightKey() const {
   Entry* e = Access::entryOf(*this);
-  return e->curve && e->hasIn ? Access::keyPtr(e->next()) : nullptr;
+  return e->curve ? Access::keyPtr(e->next()) : nullptr;
 }
 std::shared_ptr<Tangent> Segment::getOutTangent() const { return Access::outPtr(Access::entryOf(*this)); }
-std::shared_ptr<Tangent> Segment::getInTangent() const { return Access::inPtr(Access::entryOf(*this)); }
+std::shared_ptr<Tangent> Segment::getInTangent() const {
+  Entry* e = Access::entryOf(*this);
+  return e->curve ? Access::inPtr(e->next()) : nullptr;
+}
 
 void Segment::setInterpolator(std::shared_ptr<Interpolator> interpolator) {
   if (interpolator) mInterpolator = std::move(interpolator);
@@ -310,7 +363,7 @@ std::shared_ptr<FCurve> Segment::getOwningCurve() const { return Access::curvePt
 bool Segment::hasLeftKey() const { return !Access::entryOf(*this)->leading; }
 bool Segment::hasRightKey() const {
   const Entry* e = Access::entryOf(*this);
-  return e->curve && e->hasIn;
+  return e->curve && e->next();
 }
 
 namespace {
@@ -318,25 +371,25 @@ namespace {
 // comes here directly: within the library a call to the exported getShape
 // could not be inlined.
 bool ShapeOf(const Entry* e, SegmentShape& s) {
-  if (!e->curve || e->leading || !e->hasIn) return false;
+  if (!e->curve || e->leading) return false;
   const Entry* n = e->next();
   if (!n) return false;
   s.p0 = e->get();
   s.p3 = n->get();
   const double span = s.p3.x - s.p0.x;
   const Tangent& out = e->out();
-  const Tangent& in = e->in();
+  const Tangent& in = n->in();
   if (out.isWeighted()) {
     s.p1 = s.p0 + Vector2D<double>(std::max(0.0, std::min(span, out.get().x)), out.get().y);
   } else {
     const double len = span / 3.0;
-    s.p1 = s.p0 + Vector2D<double>(len, HandleSlope(out.get()) * len);
+    s.p1 = s.p0 + Vector2D<double>(len, Rise(HandleSlope(out.get(), false), len));
   }
   if (in.isWeighted()) {
     s.p2 = s.p3 + Vector2D<double>(std::max(-span, std::min(0.0, in.get().x)), in.get().y);
   } else {
     const double len = span / 3.0;
-    s.p2 = s.p3 - Vector2D<double>(len, HandleSlope(in.get()) * len);
+    s.p2 = s.p3 - Vector2D<double>(len, Rise(HandleSlope(in.get(), true), len));
   }
   return true;
 }
@@ -350,20 +403,20 @@ double EvalSegment(const Segment& seg, double x, int order) {
   if (std::isnan(x)) return std::numeric_limits<double>::quiet_NaN();
   const Entry* e = Access::entryOf(seg);
   if (!e->curve) return 0.0;
+  const Entry* n = e->next();
   if (e->leading) {
-    const Entry* n = e->next();
     if (!n) return 0.0;  // a curve without keys
-    return Exterior(seg, n->key(), e->in().get(), x, order);
+    return Exterior(seg, n->key(), n->in().get(), true, x, order);
   }
-  if (!e->hasIn) return Exterior(seg, e->key(), e->out().get(), x, order);
+  if (!n) return Exterior(seg, e->key(), e->out().get(), false, x, order);
   SegmentShape s;
   const auto& interp = seg.getInterpolator();
   if (!ShapeOf(e, s) || !interp) return order == 0 ? e->get().y : 0.0;
   const double cx = std::max(s.p0.x, std::min(s.p3.x, x));
   switch (order) {
-    case 1: return interp->firstDerivative(s, cx);
-    case 2: return interp->secondDerivative(s, cx);
-    default: return interp->value(s, cx);
+    case 1: return Saturate(interp->firstDerivative(s, cx));
+    case 2: return Saturate(interp->secondDerivative(s, cx));
+    default: return Saturate(interp->value(s, cx));
   }
 }
 
@@ -375,10 +428,13 @@ void SampleSegment(const Segment& seg, double x0, double x1, std::size_t n, Vect
     x0 = std::max(s.p0.x, std::min(s.p3.x, x0));
     x1 = std::max(s.p0.x, std::min(s.p3.x, x1));
     switch (order) {
-      case 1: interp->sampleFirstDerivative(s, x0, x1, n, out); return;
-      case 2: interp->sampleSecondDerivative(s, x0, x1, n, out); return;
-      default: interp->sample(s, x0, x1, n, out); return;
+      case 1: interp->sampleFirstDerivative(s, x0, x1, n, out); break;
+      case 2: interp->sampleSecondDerivative(s, x0, x1, n, out); break;
+      default: interp->sample(s, x0, x1, n, out); break;
     }
+    if (order != 0)
+      for (std::size_t i = 0; i < n; ++i) out[i].y = Saturate(out[i].y);
+    return;
   }
   const double step = n > 1 ? (x1 - x0) / static_cast<double>(n - 1) : 0.0;
   for (std::size_t i = 0; i < n; ++i) {

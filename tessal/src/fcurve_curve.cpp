@@ -32,8 +32,9 @@ void Attach(CurveData& c, const std::shared_ptr<Entry>& e) {
 
 void CopyEntry(const Entry& from, Entry& to) {
   to.id = from.id;
+  to.segId = from.segId;
   to.leading = from.leading;
-  to.hasIn = from.hasIn;
+  to.swapped = from.swapped;
   Access::setPosition(to.key(), from.get());
   Access::keyFlags(to.key()) = Access::keyFlags(const_cast<Keyframe&>(from.key()));
   Access::assign(to.out(), Access::value(from.out()));
@@ -56,7 +57,7 @@ FCurve::FCurve(Tag, const std::string& name) : mData(new CurveData) {
   c.name = name;
   auto lead = std::make_shared<Entry>();
   lead->leading = true;
-  lead->id = Private::NewIdentity();
+  lead->id = lead->segId = Private::NewIdentity();
   lead->segment().setInterpolator(Constant::create());
   c.leading = lead.get();
   Private::TreeInsertAfter(c, nullptr, lead.get());
@@ -82,6 +83,7 @@ std::shared_ptr<FCurve> FCurve::createCopy(const FCurve& source) {
   to.velocity = from.velocity;
   to.acceleration = from.acceleration;
   to.properties = from.properties;
+  to.remapped = from.remapped;
   // Entries in bulk, copied in list order, and the index built once over
   // them: O(n) with no per-entry allocation or search.
   // The fresh leading entry is replaced by the copy of the source's.
@@ -110,7 +112,8 @@ void FCurve::swap(FCurve& a, FCurve& b) {
   std::swap(a.mData, b.mData);
   a.mData->owner = &a;
   b.mData->owner = &b;
-  Private::BumpStructureEpoch();
+  Private::StructureChanged(*a.mData);
+  Private::StructureChanged(*b.mData);
   // Work that waited for a Switch on the other curve may be free to run now.
   for (FCurve* c : {&a, &b}) {
     CurveData& d = *c->mData;
@@ -136,7 +139,7 @@ FCurve::ConstProjection FCurve::findSegment(double x) const {
 
 FCurve::Projection FCurve::insertSegment(const Keyframe& key, std::shared_ptr<Interpolator> interpolator) {
   const Vector2D<double> pos = key.get();
-  if (!IsFinite(pos)) return end();
+  if (!interpolator || !InRange(pos)) return end();
   CurveData& c = *mData;
   Entry* cover = c.cover(pos.x);
   Entry* next = cover->next();
@@ -144,21 +147,14 @@ FCurve::Projection FCurve::insertSegment(const Keyframe& key, std::shared_ptr<In
   if (next && Private::TooClose(next->get().x - pos.x)) return end();
 
   auto e = std::make_shared<Entry>();
-  e->id = Private::NewIdentity();
+  e->id = e->segId = Private::NewIdentity();
   Access::setPosition(e->key(), pos);
   Access::keyFlags(e->key()) = Access::insertedFlags(key);
-  e->segment().setInterpolator(interpolator ? std::move(interpolator) : Bezier::create());
-  // The old right key keeps its in-handle: it moves to the new segment,
-  // which now arrives there; the covering segment gets a fresh one for the
-  // new key.
-  e->hasIn = cover->hasIn;
-  if (cover->hasIn) Access::assign(e->in(), Access::value(cover->in()));
-  Access::assign(cover->in(), Access::freshIn());
-  cover->hasIn = true;
+  e->segment().setInterpolator(std::move(interpolator));
 
   Private::TreeInsertAfter(c, cover, e.get());
   Attach(c, e);
-  Private::BumpStructureEpoch();
+  Private::StructureChanged(c);
   Private::MarkAround(c, e.get());
   Private::RequestUpkeep(c);
   return Projection(&c, e.get());
@@ -170,14 +166,11 @@ bool FCurve::removeSegment(Projection entry) {
   if (!e || e->leading || e->curve != &c) return false;
   Entry* p = e->prev();
   Entry* n = e->next();
-  p->hasIn = e->hasIn;
-  if (e->hasIn) Access::assign(p->in(), Access::value(e->in()));
-  else Access::assign(p->in(), Access::freshIn());
   Private::TreeErase(c, e);
   c.indexRemove(e);
   e->curve = nullptr;
   std::shared_ptr<Entry> hold = std::move(e->self);
-  Private::BumpStructureEpoch();
+  Private::EntriesChanged(c);
   Private::MarkDirty(c, p);
   Private::MarkDirty(c, n);
   Private::RequestUpkeep(c);
@@ -194,8 +187,6 @@ void ReplaceRun(CurveData& c, double x0, double x1, const std::vector<Vector2D<d
   std::vector<Entry*> run;
   Entry* b = a->next();
   for (; b && b->x() < x1; b = b->next()) run.push_back(b);
-  // The in-handle arriving at b, held by the entry before it.
-  const Access::TangentValue arriving = b ? Access::value((run.empty() ? a : run.back())->in()) : Access::freshIn();
 
   // Which positions go in: each against the last key kept before it and b.
   std::vector<std::uint32_t> taken;  // runs hold at most cMaxGeneratedKeys
@@ -204,7 +195,7 @@ void ReplaceRun(CurveData& c, double x0, double x1, const std::vector<Vector2D<d
   double beforeX = a->x();
   for (std::size_t i = 0; i < keys.size(); ++i) {
     const Vector2D<double>& k = keys[i];
-    if (!IsFinite(k) || !(k.x >= x0 && k.x <= x1)) continue;
+    if (!InRange(k) || !(k.x >= x0 && k.x <= x1)) continue;
     if (!(before && before->leading) && TooClose(k.x - beforeX)) continue;
     if (b && TooClose(b->x() - k.x)) continue;
     taken.push_back(static_cast<std::uint32_t>(i));
@@ -213,9 +204,6 @@ void ReplaceRun(CurveData& c, double x0, double x1, const std::vector<Vector2D<d
   }
   if (run.empty() && taken.empty()) return;
 
-  // Every new key leaves a fresh in-handle in the entry before it, which
-  // then takes the new key's in-handle; the last one's segment arrives at b
-  // with b's in-handle.
   const std::uint64_t firstId = NewIdentities(taken.size());
   const std::uint8_t flags = Access::insertedFlags(Keyframe());
   // Few edits in a long curve go through the index one by one; otherwise
@@ -235,26 +223,22 @@ void ReplaceRun(CurveData& c, double x0, double x1, const std::vector<Vector2D<d
   if (inPlace) fresh.reserve(taken.size());
   AllocateEntries(taken.size(), [&](Entry* e, std::size_t j) {
     const std::size_t k = taken[j];
-    e->id = firstId + j;
+    e->id = e->segId = firstId + j;
     e->curve = &c;
-    e->hasIn = true;
     Access::setPosition(e->key(), keys[k]);
     Access::keyFlags(e->key()) = flags;
     Access::setInterpolator(e->segment(), interpolator);
     Access::TangentValue in = Access::freshIn();
     Access::TangentValue out = Access::value(e->out());
     handles(k, in, out);
-    Access::assign(prev->in(), in);
+    Access::assign(e->in(), in);
     Access::assign(e->out(), out);
-    prev->hasIn = true;
     if (IsAutomatic(in.type) || IsAutomatic(out.type)) MarkDirty(c, e);
     if (index) index->add(e);
     else fresh.push_back(e);
     c.indexAdd(e);
     prev = e;
   });
-  prev->hasIn = b != nullptr;
-  Access::assign(prev->in(), arriving);
   if (index) {
     for (Entry* e = b; e;) {
       Entry* next = e->next();
@@ -279,7 +263,8 @@ void ReplaceRun(CurveData& c, double x0, double x1, const std::vector<Vector2D<d
     e->curve = nullptr;
     gone.push_back(std::move(e->self));
   }
-  BumpStructureEpoch();
+  if (run.empty()) StructureChanged(c);
+  else EntriesChanged(c);
   MarkDirty(c, a);
   MarkDirty(c, b);
 }
@@ -294,8 +279,7 @@ void FCurve::clear() {
   c.dirtyEntries.clear();
   c.orderSuspect = false;
   Entry* lead = c.leading;
-  lead->hasIn = false;
-  Access::assign(lead->in(), Access::freshIn());
+  c.remapped = lead->segId != lead->id;
   Private::TreeBuild(c, {lead});
   for (Entry* e : entries) {
     if (e == lead) continue;
@@ -303,7 +287,7 @@ void FCurve::clear() {
     e->dirty = false;
     std::shared_ptr<Entry> hold = std::move(e->self);
   }
-  Private::BumpStructureEpoch();
+  Private::EntriesChanged(c);
 }
 
 // ---------------------------------------------------------------- values

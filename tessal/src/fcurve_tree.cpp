@@ -359,7 +359,10 @@ Entry* CurveData::cover(double x) const {
 void CurveData::ensureIndex() const {
   if (indexBuilt) return;
   ids.reserve(size());
-  for (Entry* e = leading; e; e = e->nextEntry) ids.insert(e->id, e);
+  for (Entry* e = leading; e; e = e->nextEntry) {
+    ids.insert(e->id, e);
+    if (e->segId != e->id) movedSegments.insert(e->segId, e);
+  }
   indexBuilt = true;
 }
 
@@ -367,6 +370,16 @@ Entry* CurveData::find(std::uint64_t entryId) const {
   ensureIndex();
   Entry* const* e = ids.find(entryId);
   return e ? *e : nullptr;
+}
+
+// A segment another entry holds is listed apart; otherwise it is the
+// segment of the entry with the same identity, unless that entry holds
+// another segment now.
+Entry* CurveData::findSegment(std::uint64_t segId) const {
+  ensureIndex();
+  if (Entry* const* e = movedSegments.find(segId)) return *e;
+  Entry* const* e = ids.find(segId);
+  return e && (*e)->segId == segId ? *e : nullptr;
 }
 
 std::size_t CurveData::rank(const Entry* e) const {
@@ -583,7 +596,7 @@ std::string TreeCheck(const CurveData& c) {
       if (leaf->ids[i] != e->id) err << "identity of entry " << seen << "; ";
       if (e->nextEntry && e->nextEntry->prevEntry != e) err << "back link after entry " << seen << "; ";
       if (!e->nextEntry && c.tail != e) err << "tail; ";
-      if (e->hasIn != (e->nextEntry != nullptr)) err << "right key flag of entry " << seen << "; ";
+      if (e->curve != &c) err << "curve link of entry " << seen << "; ";
       if (e->leading != (seen == 0)) err << "leading flag of entry " << seen << "; ";
       e = e->nextEntry;
     }

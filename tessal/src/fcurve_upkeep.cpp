@@ -63,10 +63,14 @@ double SideSlope(unsigned char type, bool inSide, const Entry* p, const Entry* k
       return smooth();
     case TangentType::SmoothNormal: {
       if (!(hasP && hasN)) return hasP ? sp : sn;
-      // Each secant weighted by the opposite span: the short side dominates,
-      // so a key close to one neighbour does not overshoot towards it.
+      // The weighted harmonic mean of the two secants, as monotone cubic
+      // interpolation takes it: it leans to the flatter side, so a key close
+      // to one neighbour does not overshoot on the long span beyond it, and
+      // it is flat where the secants change sign.
+      if (!(sp * sn > 0)) return 0.0;
       const double hp = kx - p->get().x, hn = n->get().x - kx;
-      return (hn * sp + hp * sn) / (hp + hn);
+      const double wp = 2 * hn + hp, wn = hn + 2 * hp;
+      return (wp + wn) / (wp / sp + wn / sn);
     }
     case TangentType::Clamped:
     case TangentType::Plateau: {
@@ -84,7 +88,15 @@ double SideSlope(unsigned char type, bool inSide, const Entry* p, const Entry* k
 // values all the same, since a non-finite handle would poison every eval.
 double Finite(double v) { return std::isfinite(v) ? v : 0.0; }
 
+// An automatic handle of the given length along slope m. Keys in range give
+// offsets in range; the clamp is the last guard of that promise.
+Vector2D<double> AutoOffset(double length, double m) {
+  const double y = Finite(m * length);
+  return Vector2D<double>(length, std::max(-cMaxCoordinate, std::min(cMaxCoordinate, y)));
+}
+
 }  // namespace
+
 
 int& GlobalSwitchDepth() {
   static int depth = 0;
@@ -143,7 +155,7 @@ void SwitchReleased(FCurve* curve) {
 }
 
 void ComputeAutoHandles(Entry* e) {
-  Entry* p = e->prev();  // holds the key's in-handle (the leading entry for the first key)
+  Entry* p = e->prev();
   Entry* pk = p && !p->leading ? p : nullptr;
   Entry* n = e->next();
   const double spanP = pk ? e->get().x - pk->get().x : 0.0;
@@ -151,47 +163,36 @@ void ComputeAutoHandles(Entry* e) {
   // A handle without a neighbour on its side borrows the other side's span.
   const double inLen = (pk ? spanP : (n ? spanN : 1.0)) / 3.0;
   const double outLen = (n ? spanN : (pk ? spanP : 1.0)) / 3.0;
-  if (p && p->hasIn) {
-    Tangent& in = p->in();
-    if (IsAutomatic(in.getType())) {
-      const double m = Finite(SideSlope(in.getType(), true, pk, e, n));
-      Access::setOffset(in, Vector2D<double>(-inLen, -m * inLen));
-    }
+  Tangent& in = e->in();
+  if (IsAutomatic(in.getType())) {
+    const double m = Finite(SideSlope(in.getType(), true, pk, e, n));
+    Access::setOffset(in, -AutoOffset(inLen, m));
   }
   Tangent& out = e->out();
   if (IsAutomatic(out.getType())) {
     const double m = Finite(SideSlope(out.getType(), false, pk, e, n));
-    Access::setOffset(out, Vector2D<double>(outLen, m * outLen));
+    Access::setOffset(out, AutoOffset(outLen, m));
   }
 }
 
 void RepairOrder(CurveData& c) {
   c.orderSuspect = false;
   std::vector<Entry*> v = TreeEntries(c);
-  // A key's in-handle lives in the entry before it; keep each with its key.
-  std::vector<std::pair<Entry*, Access::TangentValue>> ins;
-  ins.reserve(v.size());
-  for (std::size_t i = 1; i < v.size(); ++i) ins.emplace_back(v[i], Access::value(v[i - 1]->in()));
   std::stable_sort(v.begin() + 1, v.end(), [](const Entry* a, const Entry* b) { return a->get().x < b->get().x; });
-  // Push keys right just as far as the separation needs.
+  // Push keys right just as far as the separation needs. Far from zero the
+  // doubles are coarser than the separation: x + sep may round back to x or
+  // to less than sep beyond it, so step up to the next representable value
+  // until the gap holds.
   const double sep = Keyframe::getMinSeparation();
   for (std::size_t i = 2; i < v.size(); ++i) {
-    const double minX = v[i - 1]->get().x + sep;
-    if (TooClose(v[i]->get().x - v[i - 1]->get().x)) {
-      Vector2D<double> pos(minX, v[i]->get().y);
-      Access::setPosition(v[i]->key(), pos);
-    }
+    const double prevX = v[i - 1]->get().x;
+    if (!TooClose(v[i]->get().x - prevX)) continue;
+    double x = prevX + sep;
+    while (TooClose(x - prevX)) x = std::nextafter(x, std::numeric_limits<double>::infinity());
+    Access::setPosition(v[i]->key(), Vector2D<double>(x, v[i]->get().y));
   }
-  std::unordered_map<const Entry*, std::size_t> place;
-  place.reserve(v.size());
-  for (std::size_t i = 0; i < v.size(); ++i) place[v[i]] = i;
-  for (auto& kv : ins) {
-    Entry* before = v[place[kv.first] - 1];
-    Access::assign(before->in(), kv.second);
-  }
-  for (std::size_t i = 0; i < v.size(); ++i) v[i]->hasIn = i + 1 < v.size();
   TreeBuild(c, v);
-  BumpStructureEpoch();
+  StructureChanged(c);
   for (Entry* e : v) e->dirty = false;
   c.dirtyEntries.clear();
   for (std::size_t i = 1; i < v.size(); ++i) ComputeAutoHandles(v[i]);

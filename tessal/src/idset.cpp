@@ -1,79 +1,225 @@
-#include <tessal/selection.h>
+#include "idset.h"
 
 #include <algorithm>
+#include <bitset>
+#include <cstring>
 
 ZENTHO_TESSAL_NAMESPACE_BEGIN
 namespace Private {
 
+namespace {
+constexpr std::size_t cSpan = std::size_t{1} << 16;
+constexpr std::size_t cWords = cSpan / 64;
+// An array of 2-byte members beyond this is larger than the 8 KB bitmap.
+constexpr std::size_t cArrayMax = 4096;
+// A bitmap turns back into an array well below that, so that a member added
+// and removed at the border does not convert the chunk back and forth.
+constexpr std::size_t cArrayAgain = cArrayMax / 2;
+
+int Popcount(std::uint64_t w) { return static_cast<int>(std::bitset<64>(w).count()); }
+}  // namespace
+
+struct IdSet::Chunk {
+  std::uint32_t count = 0;
+  std::vector<std::uint16_t> array;  // sorted members while sparse
+  std::vector<std::uint64_t> bits;   // cWords words once dense; empty before
+
+  bool dense() const { return !bits.empty(); }
+
+  bool contains(std::uint16_t lo) const {
+    if (dense()) return (bits[lo >> 6] >> (lo & 63)) & 1u;
+    return std::binary_search(array.begin(), array.end(), lo);
+  }
+
+  void toBitmap() {
+    bits.assign(cWords, 0);
+    for (std::uint16_t lo : array) bits[lo >> 6] |= std::uint64_t{1} << (lo & 63);
+    std::vector<std::uint16_t>().swap(array);
+  }
+
+  void toArray() {
+    array.clear();
+    array.reserve(count);
+    for (std::size_t w = 0; w < cWords; ++w) {
+      for (std::uint64_t b = bits[w]; b; b &= b - 1)
+        array.push_back(static_cast<std::uint16_t>(w * 64 + static_cast<std::size_t>(__builtin_ctzll(b))));
+    }
+    std::vector<std::uint64_t>().swap(bits);
+  }
+
+  bool insert(std::uint16_t lo) {
+    if (dense()) {
+      std::uint64_t& w = bits[lo >> 6];
+      const std::uint64_t bit = std::uint64_t{1} << (lo & 63);
+      if (w & bit) return false;
+      w |= bit;
+      ++count;
+      return true;
+    }
+    // Appending is the common case: walks along a curve add in order.
+    if (array.empty() || array.back() < lo) {
+      array.push_back(lo);
+    } else {
+      auto it = std::lower_bound(array.begin(), array.end(), lo);
+      if (*it == lo) return false;
+      array.insert(it, lo);
+    }
+    if (++count > cArrayMax) toBitmap();
+    return true;
+  }
+
+  bool erase(std::uint16_t lo) {
+    if (dense()) {
+      std::uint64_t& w = bits[lo >> 6];
+      const std::uint64_t bit = std::uint64_t{1} << (lo & 63);
+      if (!(w & bit)) return false;
+      w &= ~bit;
+      if (--count < cArrayAgain) toArray();
+      return true;
+    }
+    auto it = std::lower_bound(array.begin(), array.end(), lo);
+    if (it == array.end() || *it != lo) return false;
+    array.erase(it);
+    --count;
+    return true;
+  }
+
+  // Members lo .. lo + 3 (lo a multiple of 4) as a mask.
+  unsigned quad(std::uint16_t lo, std::size_t& at) const {
+    if (dense()) return static_cast<unsigned>(bits[lo >> 6] >> (lo & 63)) & 0xFu;
+    while (at < array.size() && array[at] < lo) ++at;
+    unsigned m = 0;
+    for (std::size_t i = at; i < array.size() && array[i] < lo + 4; ++i) m |= 1u << (array[i] - lo);
+    return m;
+  }
+
+  bool operator==(const Chunk& o) const {
+    if (count != o.count) return false;
+    if (dense() && o.dense()) return bits == o.bits;
+    if (!dense() && !o.dense()) return array == o.array;
+    const Chunk& a = dense() ? o : *this;  // the array one
+    const Chunk& b = dense() ? *this : o;
+    return std::all_of(a.array.begin(), a.array.end(), [&](std::uint16_t lo) { return b.contains(lo); });
+  }
+};
+
+std::size_t IdSet::lowerBound(std::uint64_t h) const {
+  // The last chunk first: additions mostly go to the end.
+  if (!mHighs.empty() && mHighs.back() < h) return mHighs.size();
+  return static_cast<std::size_t>(std::lower_bound(mHighs.begin(), mHighs.end(), h) - mHighs.begin());
+}
+
+IdSet::Chunk& IdSet::writable(std::size_t i) {
+  if (mChunks[i].use_count() != 1) mChunks[i] = std::make_shared<Chunk>(*mChunks[i]);
+  return *mChunks[i];
+}
+
+bool IdSet::contains(std::uint64_t id) const {
+  const std::size_t i = lowerBound(high(id));
+  return i < mHighs.size() && mHighs[i] == high(id) && mChunks[i]->contains(low(id));
+}
+
 bool IdSet::insert(std::uint64_t id) {
-  if (id == 0 || contains(id)) return false;
-  if (2 * (mIds.size() + 1) > mSlots.size()) rebuild(mLive + 1);
-  mIds.push_back(id);
-  const std::size_t mask = mSlots.size() - 1;
-  std::size_t i = home(id);
-  while (mSlots[i]) i = (i + 1) & mask;
-  mSlots[i] = static_cast<std::uint32_t>(mIds.size());
-  ++mLive;
+  const std::uint64_t h = high(id);
+  std::size_t i = lowerBound(h);
+  if (i == mHighs.size() || mHighs[i] != h) {
+    mHighs.insert(mHighs.begin() + static_cast<std::ptrdiff_t>(i), h);
+    mChunks.insert(mChunks.begin() + static_cast<std::ptrdiff_t>(i), std::make_shared<Chunk>());
+  } else if (mChunks[i]->contains(low(id))) {
+    return false;
+  }
+  writable(i).insert(low(id));
+  ++mSize;
   return true;
 }
 
 bool IdSet::erase(std::uint64_t id) {
-  if (id == 0) return false;
-  std::size_t i = slotOf(id);
-  if (i == cNone) return false;
-  mIds[mSlots[i] - 1] = 0;
-  --mLive;
-  // Pull back every later member of the probe run that may sit at i, so
-  // that lookups never need tombstones.
-  const std::size_t mask = mSlots.size() - 1;
-  for (std::size_t j = (i + 1) & mask; mSlots[j]; j = (j + 1) & mask) {
-    const std::size_t h = home(mIds[mSlots[j] - 1]);
-    if (((j - h) & mask) >= ((j - i) & mask)) {
-      mSlots[i] = mSlots[j];
-      i = j;
-    }
+  const std::size_t i = lowerBound(high(id));
+  if (i == mHighs.size() || mHighs[i] != high(id) || !mChunks[i]->contains(low(id))) return false;
+  Chunk& c = writable(i);
+  c.erase(low(id));
+  --mSize;
+  if (c.count == 0) {
+    mHighs.erase(mHighs.begin() + static_cast<std::ptrdiff_t>(i));
+    mChunks.erase(mChunks.begin() + static_cast<std::ptrdiff_t>(i));
   }
-  mSlots[i] = 0;
-  if (mLive == 0) clear();
-  else if (mIds.size() > 4 * mLive + 16) rebuild(mLive);
   return true;
 }
 
 void IdSet::clear() {
-  std::vector<std::uint64_t>().swap(mIds);
-  std::vector<std::uint32_t>().swap(mSlots);
-  mLive = 0;
+  std::vector<std::uint64_t>().swap(mHighs);
+  std::vector<std::shared_ptr<Chunk>>().swap(mChunks);
+  mSize = 0;
 }
 
-void IdSet::reserve(std::size_t n) {
-  if (2 * n > mSlots.size()) rebuild(n);
+unsigned IdSet::insertQuad(std::uint64_t base, unsigned mask) {
+  const std::uint64_t first = base << 2;
+  const std::uint64_t h = high(first);  // 4 base .. 4 base + 3 share a chunk
+  std::size_t i = lowerBound(h);
+  if (i == mHighs.size() || mHighs[i] != h) {
+    mHighs.insert(mHighs.begin() + static_cast<std::ptrdiff_t>(i), h);
+    // A chunk begun by whole quads is usually a curve's run of elements:
+    // start it dense rather than converting it after 4096 members.
+    auto c = std::make_shared<Chunk>();
+    c->bits.assign(cWords, 0);
+    mChunks.insert(mChunks.begin() + static_cast<std::ptrdiff_t>(i), std::move(c));
+  }
+  Chunk& c = writable(i);
+  unsigned added = 0;
+  if (c.dense()) {
+    const std::uint16_t lo = low(first);
+    std::uint64_t& w = c.bits[lo >> 6];
+    added = mask & ~(static_cast<unsigned>(w >> (lo & 63)) & 0xFu);
+    w |= std::uint64_t{added} << (lo & 63);
+    c.count += static_cast<std::uint32_t>(Popcount(added));
+  } else {
+    for (unsigned p = 0; p < 4; ++p)
+      if (((mask >> p) & 1u) && c.insert(low(first + p))) added |= 1u << p;
+  }
+  mSize += static_cast<std::size_t>(Popcount(added));
+  return added;
+}
+
+void IdSet::compact() {
+  for (std::size_t i = 0; i < mChunks.size(); ++i)
+    if (mChunks[i]->dense() && mChunks[i]->count < cArrayAgain) writable(i).toArray();
+}
+
+void IdSet::forEachIn(std::size_t i, void (*f)(void*, std::uint64_t), void* ctx) const {
+  const Chunk& c = *mChunks[i];
+  const std::uint64_t base = mHighs[i] << cLowBits;
+  if (!c.dense()) {
+    for (std::uint16_t lo : c.array) f(ctx, base | lo);
+    return;
+  }
+  for (std::size_t w = 0; w < cWords; ++w) {
+    for (std::uint64_t b = c.bits[w]; b; b &= b - 1)
+      f(ctx, base | (w * 64 + static_cast<std::size_t>(__builtin_ctzll(b))));
+  }
 }
 
 bool IdSet::operator==(const IdSet& o) const {
-  if (mLive != o.mLive) return false;
-  for (std::uint64_t id : *this)
-    if (!o.contains(id)) return false;
+  if (mSize != o.mSize || mHighs != o.mHighs) return false;
+  for (std::size_t i = 0; i < mChunks.size(); ++i) {
+    // Chunks shared since a copy are equal without a look inside.
+    if (mChunks[i] != o.mChunks[i] && !(*mChunks[i] == *o.mChunks[i])) return false;
+  }
   return true;
 }
 
-void IdSet::rebuild(std::size_t n) {
-  mIds.erase(std::remove(mIds.begin(), mIds.end(), std::uint64_t{0}), mIds.end());
-  n = std::max(n, mIds.size());
-  // A third full at most: room for half as many again before the next one.
-  std::size_t cap = 16;
-  unsigned bits = 4;
-  while (cap < 3 * n) {
-    cap *= 2;
-    ++bits;
+unsigned IdSet::Cursor::quad(std::uint64_t base) {
+  const std::uint64_t first = base << 2;
+  const std::uint64_t h = high(first);
+  const auto& highs = mSet->mHighs;
+  if (base < mLast) mChunk = 0, mAt = 0;  // asked out of order: start again
+  mLast = base;
+  if (mChunk < highs.size() && highs[mChunk] != h) {
+    const std::size_t was = mChunk;
+    while (mChunk < highs.size() && highs[mChunk] < h) ++mChunk;
+    if (mChunk != was) mAt = 0;
   }
-  mSlots.assign(cap, 0);
-  mShift = 64 - bits;
-  const std::size_t mask = cap - 1;
-  for (std::size_t p = 0; p < mIds.size(); ++p) {
-    std::size_t i = home(mIds[p]);
-    while (mSlots[i]) i = (i + 1) & mask;
-    mSlots[i] = static_cast<std::uint32_t>(p + 1);
-  }
+  if (mChunk >= highs.size() || highs[mChunk] != h) return 0;
+  return mSet->mChunks[mChunk]->quad(low(first), mAt);
 }
 
 }  // namespace Private

@@ -1,9 +1,10 @@
-// Library-internal view of curves: the entry that holds a key, the segment
-// starting at it and that segment's two handles in one allocation. Entries
-// form a doubly linked list in x order; a B+-tree over their x (the index)
-// finds the entry covering an x and the entry at a position in O(log n).
+// Library-internal view of curves: the entry that holds a key, its two
+// handles and the segment starting at it, in one allocation. Entries form a
+// doubly linked list in x order; a B+-tree over their x (the index) finds the
+// entry covering an x and the entry at a position in O(log n).
 #pragma once
 
+#include <tessal/container.h>
 #include <tessal/fcurve.h>
 #include <tessal/selection.h>
 
@@ -19,20 +20,24 @@
 ZENTHO_TESSAL_NAMESPACE_BEGIN
 namespace Private {
 
-// Element identities derive from the entry identity: the low two bits say
-// which part of the entry is meant.
+// Element identities derive from an entry identity: the low two bits say
+// which part is meant. A key and its handles carry the identity of the entry
+// that holds them; a segment carries its own base (the identity of the entry
+// it started at when it was made), because a horizontal flip hands segments
+// to other entries. The same flip exchanges a key's two handles, and their
+// identities with them (Entry::swapped).
 enum Part : std::uint64_t { KeyPart = 0, SegmentPart = 1, OutPart = 2, InPart = 3 };
 inline std::uint64_t ElementId(std::uint64_t entryId, Part part) { return (entryId << 2) | part; }
 inline std::uint64_t EntryIdOf(std::uint64_t elementId) { return elementId >> 2; }
 inline Part PartOf(std::uint64_t elementId) { return static_cast<Part>(elementId & 3); }
+inline Part OtherHandle(Part p) { return p == InPart ? OutPart : InPart; }
 
 std::uint64_t NewIdentity();
 // The first of n consecutive fresh identities.
 std::uint64_t NewIdentities(std::size_t n);
-// Bumped by every structural change of any curve or container: walks cached
-// by selections are valid while it stays the same.
-std::uint64_t StructureEpoch();
-void BumpStructureEpoch();
+// A fresh value of a process-wide sequence, for generations and stamps:
+// never handed out twice, so a stale copy can never compare equal.
+std::uint64_t NewSerial();
 
 struct OutTangentPart : Tangent {};
 struct InTangentPart : Tangent {};
@@ -49,8 +54,8 @@ struct IndexNode;
 struct EntryHead {
   CurveData* curve = nullptr;  // not owned; null once the entry left its curve
   bool leading = false;        // the entry without a key
-  bool hasIn = false;          // the segment has a right key, so an in-tangent
   bool dirty = false;          // automatic handles wait for upkeep
+  bool swapped = false;        // each handle carries the other handle's identity
 };
 
 struct EntryLinks {
@@ -58,13 +63,30 @@ struct EntryLinks {
   Entry* prevEntry = nullptr;   // not owned
   Entry* nextEntry = nullptr;   // not owned
   IndexLeaf* leaf = nullptr;    // not owned; the index leaf listing the entry
-  std::uint64_t id = 0;
+  std::uint64_t id = 0;         // the key's and its handles' identity base
+  std::uint64_t segId = 0;      // the segment's identity base; id unless flipped
 };
 
+// The in-handle (arriving at the key from the left) and the out-handle
+// (leaving it to the right) both belong to the entry's key, so they stay
+// with it whatever happens to the keys around it.
 struct Entry : EntryHead, Keyframe, EntryLinks, Segment, OutTangentPart, InTangentPart {
   Entry();
   ~Entry();
   using Keyframe::get;  // the key's position, not a handle's offset
+
+  // The identity of what the given slot of this entry holds.
+  std::uint64_t elementId(Part slot) const {
+    switch (slot) {
+      case SegmentPart: return ElementId(segId, SegmentPart);
+      case OutPart:
+      case InPart: return ElementId(id, swapped ? OtherHandle(slot) : slot);
+      default: return ElementId(id, KeyPart);
+    }
+  }
+  // Whether the slot holds an element: the leading entry has no key and so
+  // no handles.
+  bool has(Part slot) const { return slot == SegmentPart || !leading; }
 
   double x() const { return leading ? -std::numeric_limits<double>::infinity() : get().x; }
   Keyframe& key() { return *this; }
@@ -240,6 +262,14 @@ struct CurveData {
 
   FCurve* owner = nullptr;  // not owned
   std::uint64_t id = 0;
+  // Renewed whenever an entry leaves the curve or elements move between
+  // entries: a record made at the same generation may use the entry it was
+  // made from; otherwise it looks its element up by identity.
+  std::uint64_t generation = NewSerial();
+  // Some entry holds a segment or handles under identities that are not its
+  // own (after a horizontal flip): walks must read entries, not only the
+  // index's identities.
+  bool remapped = false;
   std::string name;
   bool editable = true, locked = false, visible = true, velocity = false, acceleration = false;
   std::map<std::string, std::string> properties;
@@ -257,16 +287,31 @@ struct CurveData {
   Entry* first() const { return leading; }
   Entry* last() const { return tail; }
 
-  // ---- identity index: entry identity -> entry. Built on the first lookup
-  // (selections ask for it; copies and bulk edits need not pay for it) and
-  // kept up to date from then on.
+  // ---- identity index: entry identity -> entry, and segment identity ->
+  // entry for segments held by another entry than their own. Built on the
+  // first lookup (selections ask for it; copies and bulk edits need not pay
+  // for it) and kept up to date from then on.
   Entry* find(std::uint64_t entryId) const;
+  // The entry holding the segment with this identity base, or null.
+  Entry* findSegment(std::uint64_t segId) const;
   // Builds the identity index now when it does not exist yet.
   void ensureIndex() const;
   void prefetchFind(std::uint64_t entryId) const { if (indexBuilt) ids.prefetch(entryId); }
-  void indexAdd(Entry* e) { if (indexBuilt) ids.insert(e->id, e); }
-  void indexRemove(const Entry* e) { if (indexBuilt) ids.erase(e->id); }
-  void indexReset() { ids.clear(); indexBuilt = false; }
+  void indexAdd(Entry* e) {
+    if (!indexBuilt) return;
+    ids.insert(e->id, e);
+    if (e->segId != e->id) movedSegments.insert(e->segId, e);
+  }
+  void indexRemove(const Entry* e) {
+    if (!indexBuilt) return;
+    ids.erase(e->id);
+    if (e->segId != e->id) movedSegments.erase(e->segId);
+  }
+  void indexReset() {
+    ids.clear();
+    movedSegments.clear();
+    indexBuilt = false;
+  }
 
   // Entry whose segment covers x (left key x <= x < next key x). While the
   // order is broken (inside a Switch) the answer is some entry, never an
@@ -278,6 +323,7 @@ struct CurveData {
 
  private:
   mutable IdTable<Entry*> ids;
+  mutable IdTable<Entry*> movedSegments;
   mutable bool indexBuilt = false;
 };
 
@@ -290,8 +336,22 @@ struct Access {
                            : static_cast<Entry*>(static_cast<OutTangentPart*>(m));
   }
   static CurveData* data(const FCurve& c) { return c.mData.get(); }
-  static std::uint64_t containerOrder(const FCurve& c) { return c.mContainerOrder; }
-  static void setContainerOrder(FCurve& c, std::uint64_t o) { c.mContainerOrder = o; }
+  // The curve's order in its first container (the one it has been in
+  // longest), 0 outside any container.
+  static std::uint64_t containerOrder(const FCurve& c) {
+    return c.mContainers.empty() ? 0 : c.mContainers.front().order;
+  }
+  // The curve's order in the given container, 0 when it is not there.
+  static std::uint64_t containerOrder(const FCurve& c, const FCurveContainer& container) {
+    for (const auto& m : c.mContainers)
+      if (m.container == &container) return m.order;
+    return 0;
+  }
+  static auto& memberships(FCurve& c) { return c.mContainers; }
+  // A container's stamp changes whenever the curves it holds, or their
+  // entries, change: walks cached over it stay valid while it does not.
+  static std::uint64_t stamp(const FCurveContainer& container);
+  static void touch(FCurveContainer& container);
   static int& switchDepth(FCurve& c) { return c.mSwitchDepth; }
 
   template <class E, class S>
@@ -305,7 +365,6 @@ struct Access {
   static std::shared_ptr<Tangent> inPtr(const Entry* e);
   static std::shared_ptr<FCurve> curvePtr(const Entry* e);
 
-  static const std::shared_ptr<Private::Entry>& recordEntry(const HitRecord& r) { return r.mEntry; }
   // A handle's stored state, for moving it between entries.
   struct TangentValue {
     Vector2D<double> offset;
@@ -313,25 +372,29 @@ struct Access {
     std::uint8_t flags = 0;
   };
   static TangentValue value(const Tangent& t) { return {t.mOffset, t.mType, t.mFlags}; }
+  // Offset, type and flags; the slot stays an in- or an out-handle.
   static void assign(Tangent& t, const TangentValue& v) {
     t.mOffset = v.offset;
     t.mType = v.type;
-    t.mFlags = v.flags;
+    t.mFlags = static_cast<std::uint8_t>((v.flags & ~Tangent::cIn) | (t.mFlags & Tangent::cIn));
   }
   // Raw writes that bypass unification, locking and upkeep.
   static void setOffset(Tangent& t, const Vector2D<double>& o) { t.mOffset = o; }
+  static void setType(Tangent& t, unsigned char type) { t.mType = type; }
   static void setPosition(Keyframe& k, const Vector2D<double>& p) { k.mPos = p; }
   static std::uint8_t& keyFlags(Keyframe& k) { return k.mFlags; }
   // Flags of a key inserted into a curve as a copy of k.
   static std::uint8_t insertedFlags(const Keyframe& k) {
     return static_cast<std::uint8_t>((k.mFlags & Keyframe::cValueFlags) | Keyframe::cEmbedded);
   }
+  // Marks a fresh handle slot as the in-handle one.
+  static void makeIn(Tangent& t) { t.mFlags |= Tangent::cIn; }
   // A default in-handle (Smooth, zero offset).
   static TangentValue freshIn() { return {{}, TangentType::Smooth, Tangent::cIn}; }
-  // What Tangent::setType(type), setWeighted(false) and set(offset) leave
-  // in a default handle; a non-finite offset is ignored as set() ignores it.
+  // A non-weighted handle of the given type and offset; an offset set()
+  // would refuse is taken as zero.
   static TangentValue handle(bool in, unsigned char type, const Vector2D<double>& offset) {
-    return {IsFinite(offset) ? offset : Vector2D<double>(), type, in ? Tangent::cIn : std::uint8_t{0}};
+    return {InRange(offset) ? offset : Vector2D<double>(), type, in ? Tangent::cIn : std::uint8_t{0}};
   }
 
   static void setInterpolator(Segment& s, const std::shared_ptr<Interpolator>& i) { s.mInterpolator = i; }
@@ -343,8 +406,17 @@ struct Access {
 // Made in bulk: defined here so that block construction can inline it.
 inline Entry::Entry() {
   Access::keyFlags(key()) |= Keyframe::cEmbedded;
-  Access::assign(in(), Access::freshIn());
+  Access::makeIn(in());
 }
+
+// ---- identity bookkeeping (fcurve.cpp)
+// The curve's entries changed in a way walks over it must see (entries came
+// or went, keys moved and so records' places): every container holding it
+// hears of it.
+void StructureChanged(CurveData& c);
+// As StructureChanged, and records made of the curve's entries before now
+// may no longer use them: entries left the curve or elements moved.
+void EntriesChanged(CurveData& c);
 
 // ---- list and x index (fcurve_tree.cpp)
 // Links e (a fresh entry) into the list and the index right after pos; a
@@ -457,9 +529,15 @@ void SwitchReleased(FCurve* curve);
 int& GlobalSwitchDepth();
 void ComputeAutoHandles(Entry* e);
 
-// The element with the given identity in a curve's content, or null when
-// that element is not (or no longer) there.
-const Entry* FindElement(const CurveData& curve, std::uint64_t elementId);
+// Where an element is: its entry and the slot of that entry holding it.
+struct Located {
+  const Entry* entry = nullptr;
+  Part slot = KeyPart;
+  explicit operator bool() const { return entry != nullptr; }
+};
+// The element with the given identity in a curve's content; empty when that
+// element is not (or no longer) there.
+Located FindElement(const CurveData& curve, std::uint64_t elementId);
 
 }  // namespace Private
 ZENTHO_TESSAL_NAMESPACE_END

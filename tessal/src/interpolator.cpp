@@ -24,7 +24,10 @@ struct Cubic {
   double a, b, c, d;
   Cubic(double p0, double p1, double p2, double p3)
       : a(-p0 + 3 * p1 - 3 * p2 + p3), b(3 * p0 - 6 * p1 + 3 * p2), c(-3 * p0 + 3 * p1), d(p0) {}
+  Cubic(double ia, double ib, double ic, double id, int) : a(ia), b(ib), c(ic), d(id) {}
   double at(double t) const { return ((a * t + b) * t + c) * t + d; }
+  // The same cubic times k.
+  Cubic scaled(double k) const { return Cubic(a * k, b * k, c * k, d * k, 0); }
   double d1(double t) const { return (3 * a * t + 2 * b) * t + c; }
   double d2(double t) const { return 6 * a * t + 2 * b; }
 };
@@ -43,14 +46,25 @@ double FirstDerivativeAt(const Cubic& cx, const Cubic& cy, double t, double span
   return cy.d1(t) / dx;
 }
 
+// Scaled by the coefficients' magnitudes first: with coordinates near
+// cMaxCoordinate the products of derivatives below would overflow and
+// subtract infinity from infinity. In the scaled cubics every coefficient is
+// at most 1, and the result is scaled back (to at most an infinity, which
+// the caller saturates).
 double SecondDerivativeAt(const Cubic& cx, const Cubic& cy, double t, double span) {
-  double dx = cx.d1(t);
-  if (std::fabs(dx) <= 1e-12 * span) {
+  const double kx = std::max({std::fabs(cx.a), std::fabs(cx.b), std::fabs(cx.c)});
+  const double ky = std::max({std::fabs(cy.a), std::fabs(cy.b), std::fabs(cy.c)});
+  if (!(kx > 0) || !(ky > 0)) return 0.0;
+  const Cubic ux = cx.scaled(1.0 / kx), uy = cy.scaled(1.0 / ky);
+  const double unitSpan = span / kx;
+  double dx = ux.d1(t);
+  if (std::fabs(dx) <= 1e-12 * unitSpan) {
     t = t < 0.5 ? t + cDerivativeNudge : t - cDerivativeNudge;
-    dx = cx.d1(t);
-    if (std::fabs(dx) <= 1e-15 * span) return 0.0;
+    dx = ux.d1(t);
+    if (std::fabs(dx) <= 1e-15 * unitSpan) return 0.0;
   }
-  return (cy.d2(t) * dx - cx.d2(t) * cy.d1(t)) / (dx * dx * dx);
+  const double unit = (uy.d2(t) * dx - ux.d2(t) * uy.d1(t)) / (dx * dx * dx);
+  return unit * (ky / kx) / kx;
 }
 
 double Clamp01(double t) { return std::min(1.0, std::max(0.0, t)); }

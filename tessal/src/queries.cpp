@@ -159,28 +159,25 @@ bool GetSelectedExtents(const Selection& selection, Rectangle<double>& rect) {
   return true;
 }
 
+// In the walk an entry's in-tangent is its right key's in-handle, so a key's
+// in-handle comes right before its out-handle: in-handle of the key at
+// position p (p >= 1) is 2 p - 2, its out-handle 2 p - 1.
 int GetTangentIndex(const FCurve& curve, const Tangent& tangent) {
   const Entry* e = Access::entryOf(tangent);
   const std::size_t p = RankIn(curve, e);
-  if (p == npos) return -1;
-  if (tangent.isInTangent()) {
-    if (!e->hasIn) return -1;
-    return static_cast<int>(2 * p);
-  }
-  if (p == 0 || e->leading) return -1;
-  return static_cast<int>(2 * p - 1);
+  if (p == npos || p == 0 || e->leading) return -1;
+  return static_cast<int>(tangent.isInTangent() ? 2 * p - 2 : 2 * p - 1);
 }
 
 std::shared_ptr<Tangent> GetIndexedTangent(const FCurve& curve, int index) {
   const CurveData* data = Access::data(curve);
   if (!data || index < 0) return nullptr;
   const std::size_t i = static_cast<std::size_t>(index);
-  const std::size_t p = (i + 1) / 2;
+  const std::size_t p = i / 2 + 1;
   if (p >= data->size()) return nullptr;
   const Entry* e = data->at(p);
-  if (!e) return nullptr;
-  if (i % 2 == 0) return e->hasIn ? Access::inPtr(e) : nullptr;
-  return e->leading ? nullptr : Access::outPtr(e);
+  if (!e || e->leading) return nullptr;
+  return i % 2 == 0 ? Access::inPtr(e) : Access::outPtr(e);
 }
 
 int GetSegmentIndex(const FCurve& curve, const Segment& segment) {

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
-#include <tuple>
 #include <utility>
 
 // Selections store identities: a curve identity and, per curve, the element
@@ -24,49 +23,14 @@ ZENTHO_TESSAL_NAMESPACE_BEGIN
 using Private::Access;
 using Private::cCurveElement;
 using Private::CurveData;
-using Private::ElementId;
+using Private::CurveRecords;
 using Private::Entry;
-using Private::FindElement;
-using Private::HasPart;
-using Private::NextX;
+using Private::Located;
 using Private::Part;
-using Private::PartOf;
-using Private::RecordType;
 using Private::SelectionAccess;
+using Private::SelectionRecords;
 
 namespace {
-
-// The entry holding a record's element now. The entry the record was made
-// from is used while it is still in the record's curve; after it left (its
-// key was removed, or a swap moved it to another curve object) the element
-// is looked up by identity in what the curve holds now, which finds it again
-// once an undo has put it back.
-const Entry* ResolveElement(const std::shared_ptr<FCurve>& curve, const std::shared_ptr<Entry>& entry,
-                            std::uint64_t elementId) {
-  const CurveData* data = curve ? Access::data(*curve) : nullptr;
-  if (entry && entry->curve && (!data || entry->curve == data))
-    return HasPart(*entry, PartOf(elementId)) ? entry.get() : nullptr;
-  return data ? FindElement(*data, elementId) : nullptr;
-}
-
-using RecordFields = std::tuple<int, std::shared_ptr<FCurve>, std::shared_ptr<Entry>, std::uint64_t,
-                                std::uint64_t, std::uint64_t, double, int>;
-
-// Type, curve, entry, curve order, curve id, element id, place, subplace of
-// an element record; an empty record's fields for an element not in a curve.
-RecordFields Describe(const Entry* e, Part part) {
-  if (!e || !e->curve || !HasPart(*e, part)) return {};
-  const CurveData& c = *e->curve;
-  const bool in = part == Private::InPart;
-  return {RecordType(part),
-          Access::curvePtr(e),
-          e->self,
-          c.owner ? Access::containerOrder(*c.owner) : 0,
-          c.id,
-          ElementId(e->id, part),
-          in ? NextX(e) : e->x(),
-          in ? 1 : 0};
-}
 
 // What a select/deselect/isSelected call on an element means.
 struct Target {
@@ -75,40 +39,44 @@ struct Target {
   bool valid = false;
 };
 
-Target TargetOf(const Entry* e, Part part) {
-  if (!e || !e->curve || !HasPart(*e, part)) return {};
-  return {e->curve->id, ElementId(e->id, part), true};
+Target TargetOf(const Entry* e, Part slot) {
+  if (!e || !e->curve || !e->has(slot)) return {};
+  return {e->curve->id, e->elementId(slot), true};
 }
+Part SlotOf(const Tangent& t) { return t.isInTangent() ? Private::InPart : Private::OutPart; }
 Target TargetOf(const Keyframe& k) { return TargetOf(Access::entryOf(k), Private::KeyPart); }
 Target TargetOf(const Segment& s) { return TargetOf(Access::entryOf(s), Private::SegmentPart); }
-Target TargetOf(const Tangent& t) {
-  return TargetOf(Access::entryOf(t), t.isInTangent() ? Private::InPart : Private::OutPart);
-}
+Target TargetOf(const Tangent& t) { return TargetOf(Access::entryOf(t), SlotOf(t)); }
 
 }  // namespace
 
+namespace Private {
+const std::shared_ptr<const SelectionRecords>& NoRecords() {
+  static const auto* none = new std::shared_ptr<const SelectionRecords>(std::make_shared<const SelectionRecords>());
+  return *none;
+}
+}  // namespace Private
+using Private::NoRecords;
+
 // ---------------------------------------------------------------- HitRecord
 
-HitRecord::HitRecord(const FCurve& curve)
-    : mType(Curve),
-      mCurve(std::const_pointer_cast<FCurve>(curve.sharedFromThis())),
-      mCurveOrder(Access::containerOrder(curve)),
-      mCurveId(Access::data(curve)->id) {}
-
-HitRecord::HitRecord(const Segment& segment) {
-  std::tie(mType, mCurve, mEntry, mCurveOrder, mCurveId, mElementId, mPlace, mSubPlace) =
-      Describe(Access::entryOf(segment), Private::SegmentPart);
+HitRecord::HitRecord(const FCurve& curve) {
+  SelectionAccess::fillCurve(*this, std::const_pointer_cast<FCurve>(curve.sharedFromThis()), *Access::data(curve),
+                             Access::containerOrder(curve));
 }
 
-HitRecord::HitRecord(const Keyframe& key) {
-  std::tie(mType, mCurve, mEntry, mCurveOrder, mCurveId, mElementId, mPlace, mSubPlace) =
-      Describe(Access::entryOf(key), Private::KeyPart);
+namespace {
+void Describe(HitRecord& h, const Entry* e, Part slot) {
+  if (!e || !e->curve || !e->has(slot)) return;
+  const CurveData& c = *e->curve;
+  SelectionAccess::fill(h, Access::curvePtr(e), c, c.owner ? Access::containerOrder(*c.owner) : 0, e, slot,
+                        e->elementId(slot), Private::PlaceOf(*e));
 }
+}  // namespace
 
-HitRecord::HitRecord(const Tangent& tangent) {
-  std::tie(mType, mCurve, mEntry, mCurveOrder, mCurveId, mElementId, mPlace, mSubPlace) =
-      Describe(Access::entryOf(tangent), tangent.isInTangent() ? Private::InPart : Private::OutPart);
-}
+HitRecord::HitRecord(const Segment& segment) { Describe(*this, Access::entryOf(segment), Private::SegmentPart); }
+HitRecord::HitRecord(const Keyframe& key) { Describe(*this, Access::entryOf(key), Private::KeyPart); }
+HitRecord::HitRecord(const Tangent& tangent) { Describe(*this, Access::entryOf(tangent), SlotOf(tangent)); }
 
 HitRecord::HitRecord(const std::shared_ptr<FCurve>& curve) {
   if (curve) *this = HitRecord(*curve);
@@ -123,35 +91,27 @@ HitRecord::HitRecord(const std::shared_ptr<Tangent>& tangent) {
   if (tangent) *this = HitRecord(*tangent);
 }
 
-// While the element is still in the entry the record was made from, the
-// record's own hold on that entry is shared: nothing but the entry's first
-// cache line is read.
 std::shared_ptr<Segment> HitRecord::getSegment() const {
-  if (mType != SegmentRecord) return {};
-  const Entry* e = ResolveElement(mCurve, mEntry, mElementId);
-  if (e && e == mEntry.get()) return std::shared_ptr<Segment>(mEntry, &mEntry->segment());
-  return Access::segmentPtr(e);
+  if (getType() != SegmentRecord) return {};
+  return Access::segmentPtr(SelectionAccess::locate(*this).entry);
 }
 
 std::shared_ptr<Keyframe> HitRecord::getKeyframe() const {
-  if (mType != KeyframeRecord) return {};
-  const Entry* e = ResolveElement(mCurve, mEntry, mElementId);
-  if (e && e == mEntry.get()) return std::shared_ptr<Keyframe>(mEntry, &mEntry->key());
-  return Access::keyPtr(e);
+  if (getType() != KeyframeRecord) return {};
+  return Access::keyPtr(SelectionAccess::locate(*this).entry);
 }
 
 std::shared_ptr<Tangent> HitRecord::getTangent() const {
-  if (mType != TangentRecord && mType != TangentRecord2) return {};
-  const Entry* e = ResolveElement(mCurve, mEntry, mElementId);
-  const bool in = PartOf(mElementId) == Private::InPart;
-  if (e && e == mEntry.get()) return std::shared_ptr<Tangent>(mEntry, in ? &mEntry->in() : &mEntry->out());
-  return in ? Access::inPtr(e) : Access::outPtr(e);
+  if (getType() != TangentRecord && getType() != TangentRecord2) return {};
+  const Located l = SelectionAccess::locate(*this);
+  if (!l) return {};
+  return l.slot == Private::InPart ? Access::inPtr(l.entry) : Access::outPtr(l.entry);
 }
 
 void HitRecord::reset() { *this = HitRecord(); }
 
 bool HitRecord::operator==(const HitRecord& o) const {
-  return mType == o.mType && mCurveId == o.mCurveId && mElementId == o.mElementId;
+  return getType() == o.getType() && mCurveId == o.mCurveId && mElementId == o.mElementId;
 }
 
 bool CompareRecord::operator()(const HitRecord& a, const HitRecord& b) const {
@@ -159,9 +119,10 @@ bool CompareRecord::operator()(const HitRecord& a, const HitRecord& b) const {
   // Places are never NaN (keys are finite, the leading segment is -inf).
   if (a.mCurveOrder != b.mCurveOrder) return a.mCurveOrder < b.mCurveOrder;
   if (a.mCurveId != b.mCurveId) return a.mCurveId < b.mCurveId;
-  if (a.mType != b.mType) return a.mType < b.mType;
+  if (a.getType() != b.getType()) return a.getType() < b.getType();
   if (a.mPlace != b.mPlace) return a.mPlace < b.mPlace;
-  if (a.mSubPlace != b.mSubPlace) return a.mSubPlace < b.mSubPlace;
+  const std::uint64_t sa = a.mKind & HitRecord::cOutHandle, sb = b.mKind & HitRecord::cOutHandle;
+  if (sa != sb) return sa < sb;
   return a.mElementId < b.mElementId;
 }
 
@@ -170,20 +131,26 @@ bool CompareRecord::operator()(const HitRecord& a, const HitRecord& b) const {
 SelectionObserver::~SelectionObserver() = default;
 void SelectionObserver::selectionChanged(Selection&) {}
 
+SelectionRecords& Selection::edit() {
+  if (mRecords.use_count() != 1) mRecords = std::make_shared<SelectionRecords>(*mRecords);
+  // Unique now: the const is only that of the shared form.
+  return const_cast<SelectionRecords&>(*mRecords);
+}
 
 bool Selection::change(std::uint64_t curveId, std::uint64_t elementId, bool selectIt) {
+  // Ask before editing: an edit unshares the records from any snapshot.
+  if (SelectionAccess::has(*this, curveId, elementId) == selectIt) return false;
+  SelectionRecords& records = edit();
   if (selectIt) {
-    CurveRecords& r = mRecords[curveId];
-    const bool added = elementId == cCurveElement ? !std::exchange(r.curve, true) : r.elements.insert(elementId);
-    if (!added) return false;
+    CurveRecords& r = records.curves[curveId];
+    if (elementId == cCurveElement) r.curve = true;
+    else r.add(elementId);
   } else {
-    auto it = mRecords.find(curveId);
-    if (it == mRecords.end()) return false;
+    auto it = records.curves.find(curveId);
     CurveRecords& r = it->second;
-    const bool removed = elementId == cCurveElement ? std::exchange(r.curve, false) : r.elements.erase(elementId);
-    if (!removed) return false;
-    // No empty records: comparing selections then compares what they hold.
-    if (!r.curve && r.elements.empty()) mRecords.erase(it);
+    if (elementId == cCurveElement) r.curve = false;
+    else r.remove(elementId);
+    if (!r.curve && r.elements.empty()) records.curves.erase(it);
   }
   changed();
   return true;
@@ -248,7 +215,7 @@ bool Selection::deselect(const Tangent& tangent) {
 // record (it would otherwise come back with an undo).
 bool Selection::deselect(const HitRecord& record) {
   if (record.isEmpty()) return false;
-  return change(record.mCurveId, record.mType == HitRecord::Curve ? cCurveElement : record.mElementId, false);
+  return change(record.mCurveId, record.getType() == HitRecord::Curve ? cCurveElement : record.mElementId, false);
 }
 
 bool Selection::isSelected(const FCurve& curve) const {
@@ -269,14 +236,14 @@ bool Selection::isSelected(const Tangent& tangent) const {
 
 bool Selection::isSelected(const HitRecord& record) const {
   if (record.isEmpty()) return false;
-  if (record.mType == HitRecord::Curve) return SelectionAccess::has(*this, record.mCurveId, cCurveElement);
+  if (record.getType() == HitRecord::Curve) return SelectionAccess::has(*this, record.mCurveId, cCurveElement);
   return SelectionAccess::has(*this, record.mCurveId, record.mElementId) &&
-         ResolveElement(record.mCurve, record.mEntry, record.mElementId) != nullptr;
+         static_cast<bool>(SelectionAccess::locate(record));
 }
 
 void Selection::clear() {
-  if (mRecords.empty()) return;
-  mRecords.clear();
+  if (mRecords->curves.empty()) return;
+  mRecords = NoRecords();
   changed();
 }
 
@@ -291,23 +258,84 @@ void Selection::notifyChanged() {
   mObservers.notify([this](SelectionObserver& o) { o.selectionChanged(*this); });
 }
 
-// ---------------------------------------------------------------- helpers
+// ---------------------------------------------------------------- snapshots
 
 SelectionSnapshot::SelectionSnapshot(Selection& selection) : mSelection(&selection), mRecords(selection.mRecords) {}
+SelectionSnapshot::~SelectionSnapshot() = default;
+SelectionSnapshot::SelectionSnapshot(const SelectionSnapshot&) = default;
+SelectionSnapshot& SelectionSnapshot::operator=(const SelectionSnapshot&) = default;
 
 void SelectionSnapshot::capture() { mRecords = mSelection->mRecords; }
 
 void SelectionSnapshot::select() { SelectionAccess::replace(*mSelection, mRecords); }
 
+// ---------------------------------------------------------------- bulk edits
+
 void SelectCurveCompletely(Selection& selection, const FCurve& curve) {
-  SelectionAccess::selectCompletely(selection, curve);
+  const CurveData& d = *Access::data(curve);
+  CurveRecords& r = SelectionAccess::edit(selection).curves[d.id];
+  bool changed = !r.curve;
+  r.curve = true;
+  // Along the index's dense arrays: a key and its handles are the quad of
+  // their entry's identity; a segment is in it too unless a flip moved it.
+  const unsigned keyParts = (1u << Private::KeyPart) | (1u << Private::OutPart) | (1u << Private::InPart);
+  const unsigned segmentBit = 1u << Private::SegmentPart;
+  std::size_t position = 0;
+  for (const Private::IndexLeaf* leaf = Private::FirstLeaf(d); leaf; leaf = Private::NextLeaf(leaf)) {
+    const Private::LeafView v = Private::ViewOf(leaf);
+    for (std::uint32_t j = 0; j < v.n; ++j, ++position) {
+      unsigned mask = position == 0 ? 0u : keyParts;
+      if (!d.remapped) mask |= segmentBit;
+      const unsigned added = r.elements.insertQuad(v.ids[j], mask);
+      if (d.remapped && r.elements.insert(v.entries[j]->elementId(Private::SegmentPart))) {
+        ++r.parts[Private::SegmentPart];
+        changed = true;
+      }
+      if (!added) continue;
+      changed = true;
+      for (unsigned p = 0; p < 4; ++p) r.parts[p] += (added >> p) & 1u;
+    }
+  }
+  r.elements.compact();
+  if (changed) SelectionAccess::changed(selection);
 }
 
+// Drops the curve identity's records outright, records of elements that are
+// not there at the moment included: "completely" is meant to survive an undo
+// that brings them back.
 void DeselectCurveCompletely(Selection& selection, const FCurve& curve) {
-  SelectionAccess::deselectCompletely(selection, curve);
+  const std::uint64_t id = Access::data(curve)->id;
+  if (!SelectionAccess::records(selection).find(id)) return;
+  SelectionAccess::edit(selection).curves.erase(id);
+  SelectionAccess::changed(selection);
 }
 
-void DeselectSelectedParts(Selection& selection) { SelectionAccess::deselectParts(selection); }
+void DeselectSelectedParts(Selection& selection) {
+  bool any = false;
+  for (const auto& [id, r] : SelectionAccess::records(selection).curves) any |= !r.elements.empty();
+  if (!any) return;
+  auto& curves = SelectionAccess::edit(selection).curves;
+  for (auto it = curves.begin(); it != curves.end();) {
+    it->second.clearElements();
+    it = it->second.curve ? std::next(it) : curves.erase(it);
+  }
+  SelectionAccess::changed(selection);
+}
+
+namespace {
+// The curve has a curve record or a selected element it holds.
+bool Touches(const Selection& s, const FCurve& curve) {
+  const CurveData& d = *Access::data(curve);
+  const CurveRecords* r = SelectionAccess::records(s).find(d.id);
+  if (!r) return false;
+  if (r->curve) return true;
+  bool found = false;
+  r->elements.forEach([&](std::uint64_t id) {
+    if (!found) found = static_cast<bool>(Private::FindElement(d, id));
+  });
+  return found;
+}
+}  // namespace
 
 void NotifyCurveChanges(Selection& selection) {
   const auto& container = selection.getContainer();
@@ -315,7 +343,7 @@ void NotifyCurveChanges(Selection& selection) {
   // Collected first: an observer may edit the container or the selection.
   std::vector<std::shared_ptr<FCurve>> curves;
   for (const auto& c : *container) {
-    if (SelectionAccess::touches(selection, *c)) curves.push_back(c);
+    if (Touches(selection, *c)) curves.push_back(c);
   }
   for (const auto& c : curves) c->notifyChanged();
 }
@@ -325,10 +353,10 @@ namespace Private {
 bool SelectionFilter::operator()(const HitRecord& record) const {
   switch (record.getType()) {
     case HitRecord::Curve: return record.getCurve() != nullptr;
-    case HitRecord::SegmentRecord: return record.getSegment() != nullptr;
-    case HitRecord::KeyframeRecord: return record.getKeyframe() != nullptr;
+    case HitRecord::SegmentRecord:
+    case HitRecord::KeyframeRecord:
     case HitRecord::TangentRecord:
-    case HitRecord::TangentRecord2: return record.getTangent() != nullptr;
+    case HitRecord::TangentRecord2: return static_cast<bool>(SelectionAccess::locate(record));
     default: return false;
   }
 }

@@ -1,14 +1,17 @@
-// What the two halves of the selection code share: how element identities
-// map to the parts of an entry, and the friend through which walks and bulk
-// edits reach a selection's records.
+// What the two halves of the selection code share: the records a selection
+// keeps, how a record finds its element, and the friend through which walks
+// and bulk edits reach a selection's records.
 #pragma once
 
 #include <tessal/selection.h>
 
+#include "idset.h"
 #include "internal.h"
 
+#include <array>
 #include <limits>
 #include <memory>
+#include <unordered_map>
 
 ZENTHO_TESSAL_NAMESPACE_BEGIN
 namespace Private {
@@ -16,20 +19,44 @@ namespace Private {
 // Element identities start above zero, so zero stands for the curve record.
 constexpr std::uint64_t cCurveElement = 0;
 
-inline bool HasPart(const Entry& e, Part part) {
-  switch (part) {
-    case KeyPart:
-    case OutPart: return !e.leading;
-    case InPart: return e.hasIn;
-    default: return true;
-  }
-}
+// Selected identities of one curve identity, with a count per part so that
+// a walk knows how much it will find before it looks.
+struct CurveRecords {
+  bool curve = false;
+  IdSet elements;
+  std::array<std::size_t, 4> parts{};  // members per Part
 
-// An in-tangent arrives at the next entry's key and sorts with that key.
-inline double NextX(const Entry* e) {
-  const Entry* n = e->next();
-  return n ? n->x() : std::numeric_limits<double>::infinity();
-}
+  bool add(std::uint64_t elementId) {
+    if (!elements.insert(elementId)) return false;
+    ++parts[PartOf(elementId)];
+    return true;
+  }
+  bool remove(std::uint64_t elementId) {
+    if (!elements.erase(elementId)) return false;
+    --parts[PartOf(elementId)];
+    return true;
+  }
+  void clearElements() {
+    elements.clear();
+    parts = {};
+  }
+  bool operator==(const CurveRecords& o) const { return curve == o.curve && elements == o.elements; }
+};
+
+struct SelectionRecords {
+  // Never holds an entry with neither a curve record nor an element, so that
+  // comparing records compares what they select.
+  std::unordered_map<std::uint64_t, CurveRecords> curves;
+
+  const CurveRecords* find(std::uint64_t curveId) const {
+    auto it = curves.find(curveId);
+    return it == curves.end() ? nullptr : &it->second;
+  }
+  bool operator==(const SelectionRecords& o) const { return curves == o.curves; }
+};
+
+// The records of an empty selection, shared by all of them.
+const std::shared_ptr<const SelectionRecords>& NoRecords();
 
 inline int RecordType(Part part) {
   switch (part) {
@@ -39,6 +66,9 @@ inline int RecordType(Part part) {
   }
 }
 
+// Where a record sorts within its curve's records of one type.
+inline double PlaceOf(const Entry& e) { return e.x(); }
+
 enum WalkKind { WalkAll, WalkCurves, WalkKeyframes, WalkTangents, WalkKinds };
 
 // The walks and bulk edits reach the records through here.
@@ -47,76 +77,64 @@ struct SelectionAccess {
   static HitRecordIterator begin(const Selection& s, WalkKind kind);
   static HitRecordIterator end(const Selection& s, WalkKind kind);
 
+  static const SelectionRecords& records(const Selection& s) { return *s.mRecords; }
+  static SelectionRecords& edit(Selection& s) { return s.edit(); }
+  static void changed(Selection& s) { s.changed(); }
+
   static bool has(const Selection& s, std::uint64_t curveId, std::uint64_t elementId) {
-    auto it = s.mRecords.find(curveId);
-    if (it == s.mRecords.end()) return false;
-    return elementId == cCurveElement ? it->second.curve : it->second.elements.contains(elementId);
+    const CurveRecords* r = s.mRecords->find(curveId);
+    if (!r) return false;
+    return elementId == cCurveElement ? r->curve : r->elements.contains(elementId);
   }
 
-  static bool same(const Selection::Records& a, const Selection::Records& b) {
-    if (a.size() != b.size()) return false;
-    for (const auto& [id, r] : a) {
-      auto it = b.find(id);
-      if (it == b.end() || it->second.curve != r.curve || it->second.elements != r.elements) return false;
-    }
-    return true;
-  }
-
-  // Replaces the records; notifies once when they differ.
-  static void replace(Selection& s, const Selection::Records& records) {
-    if (same(s.mRecords, records)) return;
+  // Replaces the records; notifies once when they differ. Records shared
+  // with the selection (a snapshot not yet outdated) differ from nothing.
+  static void replace(Selection& s, const std::shared_ptr<const SelectionRecords>& records) {
+    if (s.mRecords == records || *s.mRecords == *records) return;
     s.mRecords = records;
     s.changed();
   }
 
-  static void selectCompletely(Selection& s, const FCurve& curve) {
-    const CurveData& d = *Access::data(curve);
-    Selection::CurveRecords& r = s.mRecords[d.id];
-    bool changed = !r.curve;
-    r.curve = true;
-    r.elements.reserve(r.elements.size() + 4 * d.size());
-    for (const Entry* e = d.first(); e; e = e->next()) {
-      if (!e->leading) {
-        changed |= r.elements.insert(ElementId(e->id, KeyPart));
-        changed |= r.elements.insert(ElementId(e->id, OutPart));
-      }
-      changed |= r.elements.insert(ElementId(e->id, SegmentPart));
-      if (e->hasIn) changed |= r.elements.insert(ElementId(e->id, InPart));
-    }
-    if (changed) s.changed();
+  // The record's fields, for the walks that fill records in bulk.
+  static HitRecord& fill(HitRecord& h, const std::shared_ptr<FCurve>& curve, const CurveData& d,
+                         std::uint64_t order, const Entry* e, Part slot, std::uint64_t elementId, double place) {
+    h.mCurve = curve;
+    h.mEntry = e;
+    h.mKind = static_cast<std::uint64_t>(RecordType(slot)) | (slot == OutPart ? HitRecord::cOutHandle : 0) |
+              (d.generation << HitRecord::cGenerationShift);
+    h.mCurveOrder = order;
+    h.mCurveId = d.id;
+    h.mElementId = elementId;
+    h.mPlace = place;
+    return h;
   }
-
-  // Drops the curve identity's records outright, records of elements that
-  // are not there at the moment included: "completely" is meant to survive
-  // an undo that brings them back.
-  static void deselectCompletely(Selection& s, const FCurve& curve) {
-    if (s.mRecords.erase(Access::data(curve)->id) != 0) s.changed();
+  static HitRecord& fillCurve(HitRecord& h, const std::shared_ptr<FCurve>& curve, const CurveData& d,
+                              std::uint64_t order) {
+    h.mCurve = curve;
+    h.mKind = HitRecord::Curve;
+    h.mCurveOrder = order;
+    h.mCurveId = d.id;
+    return h;
   }
-
-  static void deselectParts(Selection& s) {
-    bool changed = false;
-    for (auto it = s.mRecords.begin(); it != s.mRecords.end();) {
-      if (!it->second.elements.empty()) {
-        it->second.elements.clear();
-        changed = true;
-      }
-      it = it->second.curve ? std::next(it) : s.mRecords.erase(it);
-    }
-    if (changed) s.changed();
-  }
-
-  // The curve has a curve record or a selected element it holds.
-  static bool touches(const Selection& s, const FCurve& curve) {
-    const CurveData& d = *Access::data(curve);
-    auto it = s.mRecords.find(d.id);
-    if (it == s.mRecords.end()) return false;
-    if (it->second.curve) return true;
-    for (std::uint64_t id : it->second.elements) {
-      if (FindElement(d, id)) return true;
-    }
-    return false;
-  }
+  // Where the record's element is now.
+  static Located locate(const HitRecord& r);
+  static const Entry* entryHint(const HitRecord& r) { return r.mEntry; }
 };
+
+// The entry holding a record's element now.
+inline Located SelectionAccess::locate(const HitRecord& r) {
+  const int type = r.getType();
+  if (!r.mCurve || type == HitRecord::None || type == HitRecord::Curve) return {};
+  const CurveData& d = *Access::data(*r.mCurve);
+  if (r.mEntry && (r.mKind >> HitRecord::cGenerationShift) == d.generation) {
+    const Part slot = type == HitRecord::KeyframeRecord ? KeyPart
+                      : type == HitRecord::SegmentRecord ? SegmentPart
+                      : (r.mKind & HitRecord::cOutHandle) ? OutPart
+                                                          : InPart;
+    return {r.mEntry, slot};
+  }
+  return FindElement(d, r.mElementId);
+}
 
 }  // namespace Private
 ZENTHO_TESSAL_NAMESPACE_END

@@ -1,6 +1,6 @@
 // Selection walks: the selected records of a kind, curve by curve in
-// container order and within a curve in key order, built once per selection
-// version and structure epoch.
+// container order and within a curve in key order, built once per state of
+// the selection and of its container.
 #include "selection_internal.h"
 
 #include <algorithm>
@@ -13,270 +13,205 @@ ZENTHO_TESSAL_NAMESPACE_BEGIN
 
 using namespace Private;
 
-// ---------------------------------------------------------------- walks
-
-// Walks are built once per selection version and structure epoch and shared
-// by every iterator over them. Iterators keep their own reference, so a walk
-// that goes stale while someone iterates (a key moved past its neighbour and
-// the curve repaired its order) stays intact for them.
+// Walks are built once per selection version and container stamp and shared
+// by every iterator over them. The stamp changes only when the container's
+// curves or their entries change, so edits of copies and of curves elsewhere
+// leave a walk valid. Iterators keep their own reference, so a walk that goes
+// stale while someone iterates (a key moved past its neighbour and the curve
+// repaired its order) stays intact for them.
 struct Selection::WalkCache {
   using Kind = WalkKind;
 
   struct Walk {
     std::uint64_t version = 0;
-    std::uint64_t epoch = 0;
+    std::uint64_t stamp = 0;
     std::shared_ptr<const std::vector<HitRecord>> records;
   };
 
   // One selected element found in its curve, with what it is sorted by.
   struct Item {
-    double order;  // position within the curve
+    double order;  // position within the curve for the keyed walks
     double place;  // the record's place
     std::uint64_t elementId;
     const Entry* entry;
-    int type;
-    int sub;
-    bool placed;   // order and place are known, and the part exists
-  };
-
-  // Which parts of an entry are selected, one bit per Part. A bitmap over
-  // the range of the selected entry identities answers with a shift and a
-  // mask when that range is compact, as it usually is: identities are handed
-  // out in sequence, so one curve's mostly are close together. Otherwise the
-  // selection's own set answers, one probe per wanted part.
-  struct Membership {
-    std::uint64_t lo = 0, range = 0;
-    const std::uint64_t* bits = nullptr;
-    const IdSet* set = nullptr;
-    unsigned wanted = 0;
-    unsigned operator()(std::uint64_t entryId) const {
-      if (bits) {
-        const std::uint64_t rel = entryId - lo;
-        if (rel >= range) return 0;
-        return static_cast<unsigned>(bits[rel >> 4] >> ((rel & 15) * 4)) & 0xFu;
-      }
-      unsigned m = 0;
-      for (unsigned p = 0; p < 4; ++p)
-        if (((wanted >> p) & 1u) && set->contains(ElementId(entryId, static_cast<Part>(p)))) m |= 1u << p;
-      return m;
-    }
+    Part slot;
   };
 
   // How far batched lookups load ahead of their use.
   static constexpr std::size_t cAhead = 16;
   // An identity lookup costs a cache miss or two; testing one identity that
   // a walk in order reads from the index's dense arrays against the
-  // selection's flat set costs about a twentieth of that. Walk in order once
-  // the selected elements are that dense.
+  // selection's set costs a small fraction of that. Walk in order once the
+  // selected elements are that dense.
   static constexpr std::size_t cDenseRatio = 16;
 
   Walk walks[WalkKinds];
   // Reused from curve to curve and build to build.
   std::vector<Item> items;
   std::vector<std::uint64_t> wanted;
-  std::vector<const Entry*> found;
-  std::vector<std::uint64_t> bits;
 
   void drop() {
     for (Walk& w : walks) w.records.reset();
   }
 
+  static std::uint64_t stampOf(const Selection& s) { return s.mContainer ? Access::stamp(*s.mContainer) : 0; }
+
   static std::shared_ptr<const std::vector<HitRecord>> get(const Selection& s, Kind kind) {
     if (!s.mCache) s.mCache = std::make_unique<WalkCache>();
     Walk& w = s.mCache->walks[kind];
-    const std::uint64_t epoch = StructureEpoch();
-    if (w.records && w.version == s.mVersion && w.epoch == epoch) return w.records;
-    // Stale walks of the other kinds would only keep removed curves and
-    // entries alive until they are asked for again.
+    const std::uint64_t stamp = stampOf(s);
+    if (w.records && w.version == s.mVersion && w.stamp == stamp) return w.records;
+    // Stale walks of the other kinds would only keep removed curves alive
+    // until they are asked for again.
     for (Walk& other : s.mCache->walks) {
-      if (other.version != s.mVersion || other.epoch != epoch) other.records.reset();
+      if (other.version != s.mVersion || other.stamp != stamp) other.records.reset();
     }
     auto records = std::make_shared<std::vector<HitRecord>>();
     s.mCache->build(s, kind, *records);
     w.version = s.mVersion;
-    w.epoch = epoch;
+    w.stamp = stamp;
     w.records = std::move(records);
     return w.records;
   }
 
-  static bool wants(Kind kind, Part part) {
+  // The parts a walk lists, one bit per Part.
+  static unsigned partsOf(Kind kind) {
     switch (kind) {
-      case WalkKeyframes: return part == KeyPart;
-      case WalkTangents: return part == OutPart || part == InPart;
-      case WalkAll: return true;
-      default: return false;
+      case WalkKeyframes: return 1u << KeyPart;
+      case WalkTangents: return (1u << OutPart) | (1u << InPart);
+      case WalkAll: return 0xFu;
+      default: return 0;
     }
   }
 
-  static Item itemOf(std::uint64_t elementId, const Entry* e, double order) {
-    const Part part = PartOf(elementId);
-    return Item{order, 0.0, elementId, e, RecordType(part), part == InPart ? 1 : 0, false};
-  }
-
-  Membership membershipOf(const CurveData& d, Kind kind, const IdSet& selected) {
-    Membership m;
-    m.set = &selected;
-    m.wanted = kind == WalkKeyframes ? 1u << KeyPart : kind == WalkTangents ? (1u << OutPart) | (1u << InPart) : 0xFu;
-    std::uint64_t lo = ~std::uint64_t{0}, hi = 0;
-    for (std::uint64_t id : wanted) {
-      lo = std::min(lo, EntryIdOf(id));
-      hi = std::max(hi, EntryIdOf(id));
-    }
-    const std::uint64_t range = hi - lo + 1;
-    if (range > 8 * static_cast<std::uint64_t>(d.size()) + 1024) return m;
-    bits.assign(static_cast<std::size_t>((range + 15) / 16), 0);
-    for (std::uint64_t id : wanted) {
-      const std::uint64_t bit = (EntryIdOf(id) - lo) * 4 + PartOf(id);
-      bits[static_cast<std::size_t>(bit >> 6)] |= std::uint64_t{1} << (bit & 63);
-    }
-    m.lo = lo;
-    m.range = range;
-    m.bits = bits.data();
-    return m;
-  }
+  // Within a key the in-handle comes first, as in the curve's tangent walk.
+  static int subOf(Part slot) { return slot == OutPart ? 1 : 0; }
 
   // Every entry's identity read in order from the index's leaves and tested
-  // against the selection: no lookup per element, the items come out in key
-  // order, and what they are sorted by comes from the leaves too, so that
-  // only the selected entries themselves are read.
-  void gatherInOrder(const CurveData& d, Kind kind, const Membership& selected, bool byRank) {
-    std::size_t position = 0;
-    const IndexLeaf* next = FirstLeaf(d);
-    for (const IndexLeaf* leaf = next; leaf; leaf = next) {
-      // Leaves are allocations of their own: the next one loads while this
-      // one is read.
-      next = NextLeaf(leaf);
-      if (next) PrefetchLeaf(next);
-      const LeafView v = ViewOf(leaf);
-      for (std::uint32_t j = 0; j < v.n; ++j, ++position) {
-        const unsigned parts = selected(v.ids[j]);
-        if (!parts) continue;
-        Entry* e = v.entries[j];
-        PrefetchEntry(e);
-        // The leading entry is first, and every entry but the last has a
-        // right key.
-        const bool leading = position == 0;
-        const bool hasIn = position + 1 < d.size();
-        const double x = v.xs[j];
-        const double nextX = !hasIn ? std::numeric_limits<double>::infinity()
-                             : j + 1 < v.n ? v.xs[j + 1]
-                                           : ViewOf(next).xs[0];
-        for (unsigned p = 0; p < 4; ++p) {
-          if (!((parts >> p) & 1u)) continue;
-          const Part part = static_cast<Part>(p);
-          if ((part == KeyPart || part == OutPart) ? leading : part == InPart && !hasIn) continue;
-          Item i = itemOf(ElementId(v.ids[j], part), e, 0.0);
-          i.place = part == InPart ? nextX : x;
-          i.order = kind == WalkAll ? i.place : byRank ? static_cast<double>(position) : x;
-          i.placed = true;
-          items.push_back(i);
+  // against the selection: no lookup per element, the records come out in
+  // key order, and what they hold comes from the leaves too, so that the
+  // selected entries themselves are not read (the caller reads them, once).
+  // A curve whose identities a flip remapped is read entry by entry. The full
+  // walk makes one pass per record type, so that each pass is in order.
+  void gatherInOrder(const std::shared_ptr<FCurve>& c, const CurveData& d, std::uint64_t order,
+                     const CurveRecords& r, Kind kind, std::vector<HitRecord>& out) {
+    static const std::vector<unsigned> allPasses{1u << SegmentPart, 1u << KeyPart, (1u << InPart) | (1u << OutPart)};
+    const std::vector<unsigned> onePass{partsOf(kind)};
+    for (const unsigned pass : kind == WalkAll ? allPasses : onePass) {
+      IdSet::Cursor selected(r.elements);
+      std::size_t position = 0;
+      const IndexLeaf* next = FirstLeaf(d);
+      for (const IndexLeaf* leaf = next; leaf; leaf = next) {
+        // Leaves are allocations of their own: the next one loads while this
+        // one is read.
+        next = NextLeaf(leaf);
+        if (next) PrefetchLeaf(next);
+        const LeafView v = ViewOf(leaf);
+        for (std::uint32_t j = 0; j < v.n; ++j, ++position) {
+          const unsigned q = selected.quad(v.ids[j]);
+          const bool leading = position == 0;
+          const Entry* e = v.entries[j];
+          auto emit = [&](Part slot, std::uint64_t elementId) {
+            SelectionAccess::fill(out.emplace_back(), c, d, order, e, slot, elementId, v.xs[j]);
+          };
+          if (!d.remapped) {
+            if (!(q & pass)) continue;
+            if (pass & (1u << SegmentPart)) emit(SegmentPart, ElementId(v.ids[j], SegmentPart));
+            if (leading) continue;
+            if (q & pass & (1u << KeyPart)) emit(KeyPart, ElementId(v.ids[j], KeyPart));
+            if (q & pass & (1u << InPart)) emit(InPart, ElementId(v.ids[j], InPart));
+            if (q & pass & (1u << OutPart)) emit(OutPart, ElementId(v.ids[j], OutPart));
+            continue;
+          }
+          for (const Part slot : {SegmentPart, KeyPart, InPart, OutPart}) {
+            if (!(pass & (1u << slot)) || !e->has(slot)) continue;
+            const std::uint64_t id = e->elementId(slot);
+            if (slot == SegmentPart ? r.elements.contains(id) : ((q >> PartOf(id)) & 1u)) emit(slot, id);
+          }
         }
       }
     }
   }
 
-  // Each selected identity looked up in the curve's identity index, in two
-  // passes that load a few items ahead (the index slots, then the entries
-  // they name) so that the cache misses of many elements overlap.
-  void gatherByIdentity(const CurveData& d) {
+  // Each selected identity looked up in the curve's identity index, loading
+  // a few items ahead so that the cache misses of many elements overlap.
+  void gatherByIdentity(const CurveData& d, const CurveRecords& r, Kind kind, bool byRank) {
+    const unsigned parts = partsOf(kind);
+    wanted.clear();
+    r.elements.forEach([&](std::uint64_t id) {
+      if ((parts >> PartOf(id)) & 1u) wanted.push_back(id);
+    });
     d.ensureIndex();
-    found.resize(wanted.size());
+    items.clear();
     for (std::size_t i = 0; i < wanted.size(); ++i) {
       if (i + cAhead < wanted.size()) d.prefetchFind(EntryIdOf(wanted[i + cAhead]));
-      found[i] = d.find(EntryIdOf(wanted[i]));
-      if (found[i]) PrefetchEntry(found[i]);
+      const Located l = FindElement(d, wanted[i]);
+      if (!l) continue;
+      PrefetchEntry(l.entry);
+      items.push_back(Item{0.0, 0.0, wanted[i], l.entry, l.slot});
     }
-    for (std::size_t i = 0; i < wanted.size(); ++i)
-      if (found[i]) items.push_back(itemOf(wanted[i], found[i], 0.0));
+    for (Item& i : items) {
+      i.place = PlaceOf(*i.entry);
+      i.order = byRank ? static_cast<double>(d.rank(i.entry)) : i.place;
+    }
+    // Elements are often selected in key order and identities handed out
+    // in key order: a sorted run costs one pass, not a sort.
+    auto sortBy = [&](auto less) {
+      if (!std::is_sorted(items.begin(), items.end(), less)) std::sort(items.begin(), items.end(), less);
+    };
+    if (kind == WalkAll) {
+      sortBy([](const Item& a, const Item& b) {
+        return std::make_tuple(RecordType(a.slot), a.place, subOf(a.slot), a.elementId) <
+               std::make_tuple(RecordType(b.slot), b.place, subOf(b.slot), b.elementId);
+      });
+    } else {
+      sortBy([](const Item& a, const Item& b) {
+        return std::make_pair(a.order, subOf(a.slot)) < std::make_pair(b.order, subOf(b.slot));
+      });
+    }
   }
 
   // Curve by curve in container order: O(selected log n) through identity
   // lookups, or O(n) through a walk in order where that is cheaper, and no
   // allocation per record beyond the records themselves.
   void build(const Selection& s, Kind kind, std::vector<HitRecord>& out) {
-    if (!s.mContainer || s.mRecords.empty()) return;
+    const SelectionRecords& records = *s.mRecords;
+    if (!s.mContainer || records.curves.empty()) return;
+    const unsigned parts = partsOf(kind);
+    auto wantedCount = [&](const CurveRecords& r) {
+      std::size_t n = 0;
+      for (unsigned p = 0; p < 4; ++p)
+        if ((parts >> p) & 1u) n += r.parts[p];
+      return n;
+    };
     std::size_t total = 0;
     for (const auto& c : *s.mContainer) {
-      auto it = s.mRecords.find(Access::data(*c)->id);
-      if (it != s.mRecords.end()) total += 1 + (kind == WalkCurves ? 0 : it->second.elements.size());
+      if (const CurveRecords* r = records.find(Access::data(*c)->id)) total += 1 + wantedCount(*r);
     }
     out.reserve(total);
 
     for (const std::shared_ptr<FCurve>& c : *s.mContainer) {
       const CurveData& d = *Access::data(*c);
-      auto it = s.mRecords.find(d.id);
-      if (it == s.mRecords.end()) continue;
-      const CurveRecords& r = it->second;
-      const std::uint64_t order = Access::containerOrder(*c);
+      const CurveRecords* r = records.find(d.id);
+      if (!r) continue;
+      const std::uint64_t order = Access::containerOrder(*c, *s.mContainer);
+      if (r->curve && (kind == WalkCurves || kind == WalkAll)) SelectionAccess::fillCurve(out.emplace_back(), c, d, order);
+      const std::size_t n = wantedCount(*r);
+      if (n == 0) continue;
 
-      if (r.curve && (kind == WalkCurves || kind == WalkAll)) {
-        HitRecord& h = out.emplace_back();
-        h.mType = HitRecord::Curve;
-        h.mCurve = c;
-        h.mCurveOrder = order;
-        h.mCurveId = d.id;
-      }
-      if (kind == WalkCurves) continue;
-
-      wanted.clear();
-      for (std::uint64_t id : r.elements)
-        if (wants(kind, PartOf(id))) wanted.push_back(id);
-      if (wanted.empty()) continue;
-      const std::size_t parts = kind == WalkKeyframes ? 1 : kind == WalkTangents ? 2 : 4;
-      const bool inOrder = wanted.size() * cDenseRatio >= d.size() * parts;
-      // Outside a pending order repair x order is entry order; while a
-      // repair waits (inside a Switch) only the list knows the order.
-      const bool byRank = d.orderSuspect && kind != WalkAll;
-      items.clear();
-      if (inOrder) gatherInOrder(d, kind, membershipOf(d, kind, r.elements), byRank);
-      else gatherByIdentity(d);
-
-      std::size_t kept = 0;
-      for (Item& i : items) {
-        if (i.placed) {
-          items[kept++] = i;
-          continue;
-        }
-        if (!HasPart(*i.entry, PartOf(i.elementId))) continue;
-        const double x = i.entry->x();
-        i.place = i.sub ? NextX(i.entry) : x;
-        if (kind == WalkAll) i.order = i.place;
-        else if (!byRank) i.order = x;
-        else i.order = static_cast<double>(d.rank(i.entry));
-        items[kept++] = i;
-      }
-      items.resize(kept);
-      // Elements are often selected in key order (box and whole-curve
-      // selections walk the keys), and a walk in order finds them so: a
-      // sorted run costs one pass, not a sort.
-      auto sortBy = [&](auto less) {
-        if (!std::is_sorted(items.begin(), items.end(), less)) std::sort(items.begin(), items.end(), less);
-      };
-      if (kind == WalkAll) {
-        sortBy([](const Item& a, const Item& b) {
-          return std::tie(a.type, a.place, a.sub, a.elementId) < std::tie(b.type, b.place, b.sub, b.elementId);
-        });
+      const std::size_t first = out.size();
+      const std::size_t perEntry = kind == WalkKeyframes ? 1 : kind == WalkTangents ? 2 : 4;
+      if (n * cDenseRatio >= d.size() * perEntry) {
+        gatherInOrder(c, d, order, *r, kind, out);
+        // Inside a Switch keys may stand out of x order; the keyed walks
+        // follow the list then, the full walk its places.
+        if (kind == WalkAll && d.orderSuspect) std::sort(out.begin() + first, out.end(), CompareRecord());
       } else {
-        sortBy([](const Item& a, const Item& b) { return std::tie(a.order, a.sub) < std::tie(b.order, b.sub); });
+        // While a repair waits (inside a Switch) only the list knows the order.
+        gatherByIdentity(d, *r, kind, d.orderSuspect && kind != WalkAll);
+        for (const Item& i : items)
+          SelectionAccess::fill(out.emplace_back(), c, d, order, i.entry, i.slot, i.elementId, i.place);
       }
-
-      for (const Item& i : items) {
-        HitRecord& h = out.emplace_back();
-        h.mType = i.type;
-        h.mCurve = c;
-        h.mEntry = i.entry->self;
-        h.mCurveOrder = order;
-        h.mCurveId = d.id;
-        h.mElementId = i.elementId;
-        h.mPlace = i.place;
-        h.mSubPlace = i.sub;
-      }
-    }
-    // Container order numbers follow the container's sequence unless a curve
-    // was added to another container since; the full walk promises record
-    // order, so make sure of it.
-    if (kind == WalkAll && !std::is_sorted(out.begin(), out.end(), CompareRecord())) {
-      std::sort(out.begin(), out.end(), CompareRecord());
     }
   }
 };
@@ -293,8 +228,10 @@ HitRecordIterator SelectionAccess::end(const Selection& s, WalkKind kind) {
   return HitRecordIterator(std::move(records), n);
 }
 
+// Prefetching never faults, so an entry a record no longer owns is harmless
+// to ask for.
 void PrefetchRecord(const HitRecord& record) {
-  if (const Entry* e = Access::recordEntry(record).get()) PrefetchEntry(e);
+  if (const Entry* e = SelectionAccess::entryHint(record)) PrefetchEntry(e);
 }
 
 }  // namespace Private
@@ -310,12 +247,13 @@ HitRecordIterator Selection::begin() const { return SelectionAccess::begin(*this
 HitRecordIterator Selection::end() const { return SelectionAccess::end(*this, WalkAll); }
 
 // Here, where the walk cache is a complete type.
-Selection::Selection(std::shared_ptr<FCurveContainer> container) : mContainer(std::move(container)) {}
+Selection::Selection(std::shared_ptr<FCurveContainer> container)
+    : mContainer(std::move(container)), mRecords(NoRecords()) {}
 Selection::~Selection() = default;
 
 void Selection::changed() {
   ++mVersion;
-  // Stale walks would only hold their curves and entries alive.
+  // Stale walks would only hold their curves alive.
   if (mCache) mCache->drop();
   notifyChanged();
 }

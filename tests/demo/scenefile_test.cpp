@@ -91,7 +91,7 @@ QByteArray Apply(const BadCase& c) {
 Scene Sentinel() {
   Scene s;
   auto c = T::FCurve::create("kept");
-  c->insertSegment(T::Keyframe(1, 2), nullptr);
+  c->insertSegment(T::Keyframe(1, 2), T::Bezier::create());
   s.curves.push_back(c);
   s.propertyNames = {"kept"};
   return s;
@@ -194,7 +194,7 @@ TEST(SceneRoundTrip, RandomScenesComeBackExactlyAndSaveToTheSameText) {
   Scene edge;
   edge.curves.push_back(T::FCurve::create("no keys"));
   auto zero = T::FCurve::create("negative zero");
-  zero->insertSegment(T::Keyframe(-0.0, -0.0), nullptr);  // JSON reads -0 back as 0, an equal value
+  zero->insertSegment(T::Keyframe(-0.0, -0.0), T::Bezier::create());  // JSON reads -0 back as 0, an equal value
   edge.curves.push_back(zero);
   EXPECT_TRUE(SameScene(edge, Load(SceneFile::toJson(edge))));
   EXPECT_TRUE(Load(SceneFile::toJson(Scene())).curves.empty());

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -171,6 +172,41 @@ inline std::shared_ptr<FCurve> Mixed(const char* secondInterp = "linear()") {
   std::next(c->begin(), 2)->setProperty("tag", "ten-twenty");
   c->begin()->setProperty("tag", "leading");
   return c;
+}
+
+// The walks against the reference: keys in list order; per entry its out-tangent, then its in-tangent; every record
+// in record order; all curve by curve in container order.
+inline AssertionResult WalksAgree(const Selection& s) {
+  std::vector<const void*> keys, tangents, wantKeys, wantTangents;
+  std::set<HitRecord, CompareRecord> wantAll;
+  for (const auto& c : *s.getContainer()) {
+    if (s.isSelected(*c)) wantAll.insert(HitRecord(c));
+    for (auto it = c->begin(); it != c->end(); ++it) {
+      if (it.key() && s.isSelected(*it.key())) {
+        wantKeys.push_back(it.key());
+        wantAll.insert(HitRecord(*it.key()));
+      }
+      if (s.isSelected(*it.segment())) wantAll.insert(HitRecord(*it.segment()));
+      for (auto t : {it->getOutTangent(), it->getInTangent()}) {
+        if (!t || !s.isSelected(*t)) continue;
+        wantTangents.push_back(t.get());
+        wantAll.insert(HitRecord(t));
+      }
+    }
+  }
+  for (auto it = BeginSelectedKeyframes(s); it != EndSelectedKeyframes(s); ++it) keys.push_back(it->getKeyframe().get());
+  for (auto it = BeginSelectedTangents(s); it != EndSelectedTangents(s); ++it) tangents.push_back(it->getTangent().get());
+  if (keys != wantKeys) return AssertionFailure() << "key walk: " << keys.size() << " of " << wantKeys.size();
+  if (tangents != wantTangents)
+    return AssertionFailure() << "tangent walk: " << tangents.size() << " of " << wantTangents.size();
+  const std::vector<HitRecord> all(s.begin(), s.end()), want(wantAll.begin(), wantAll.end());
+  if (all.size() != want.size()) return AssertionFailure() << "full walk: " << all.size() << " of " << want.size();
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (!(all[i] == want[i])) return AssertionFailure() << "full walk differs at record " << i;
+    if (CompareRecord()(all[i], want[i]) || CompareRecord()(want[i], all[i]))
+      return AssertionFailure() << "record " << i << " sorts differently from a fresh record";
+  }
+  return AssertionSuccess();
 }
 
 // The keys' x in order.

@@ -217,7 +217,7 @@ TEST(BulkCopy, aCopyIsItsSourceElementByElementAndEditsStayApart) {
   // Edits of the copy, then a swap round trip, leave the source as it was.
   auto pristine = FCurve::createCopy(source);
   copy->removeSegment(std::next(copy->begin(), 40));
-  copy->insertSegment(Keyframe(100.5, 1), nullptr);
+  copy->insertSegment(Keyframe(100.5, 1), Bezier::create());
   KeyAt(*copy, 7).set(7.25, 9);
   std::next(copy->begin(), 700)->setProperty("tag", "");
   EXPECT_TRUE(SameCurve(*source, *pristine, 0));

@@ -34,7 +34,7 @@ TEST(FCurveStructure, newAndClearedCurvesHoldOnlyTheLeadingSegment) {
     EXPECT_EQ(c->eval(-1e9), 0.0);
     EXPECT_EQ(GetFirstDerivative(*c, 3), 0.0);
     EXPECT_TRUE(IsValidCurve(*c));
-    EXPECT_NE(c->insertSegment(Keyframe(1, 2), nullptr), c->end());
+    EXPECT_NE(c->insertSegment(Keyframe(1, 2), Bezier::create()), c->end());
     EXPECT_EQ(c->eval(1), 2.0);
     EXPECT_TRUE(IndexSound(*c));
   }
@@ -63,22 +63,26 @@ TEST(FCurveStructure, insertSplitsCoveringSegmentKeepingItsObjectAndTheKeysFlags
   EXPECT_EQ(it.key()->getInTangent(), left->getInTangent());
   EXPECT_TRUE(it.key()->isBreakdown() && IsLocked(*it.key()) && it.key()->isInCurve());
   EXPECT_FALSE(it.key()->isTangentsUnified() || k.isInCurve());
-  EXPECT_EQ(c->insertSegment(Keyframe(7, 1), nullptr)->getInterpolator()->getExpression(), "bezier()");
+  EXPECT_EQ(c->insertSegment(Keyframe(7, 1), Bezier::create())->getInterpolator()->getExpression(), "bezier()");
 }
 
-TEST(FCurveStructure, insertRefusesNonFiniteKeysAndKeysWithinTheSeparation) {
+TEST(FCurveStructure, insertRefusesKeysOutOfRangeOrWithinTheSeparationAndNullInterpolators) {
   auto c = MakeCurve({{0, 0, "bezier()"}, {1, 1, "bezier()"}});
   const auto before = State(*c);
   for (auto p : {Vector2D<double>(0, 3), Vector2D<double>(0.005, 3), Vector2D<double>(-0.0099, 3),
                  Vector2D<double>(1, 3), Vector2D<double>(0.995, 3), Vector2D<double>(1.009, 3),
                  Vector2D<double>(kNaN, 0), Vector2D<double>(0.5, kNaN), Vector2D<double>(kInf, 1),
-                 Vector2D<double>(-kInf, 1), Vector2D<double>(3, -kInf)}) {
-    EXPECT_EQ(c->insertSegment(Keyframe(p.x, p.y), nullptr), c->end()) << p.x << ", " << p.y;
+                 Vector2D<double>(-kInf, 1), Vector2D<double>(3, -kInf), Vector2D<double>(2, 1.01e300),
+                 Vector2D<double>(-2e300, 0)}) {
+    EXPECT_EQ(c->insertSegment(Keyframe(p.x, p.y), Bezier::create()), c->end()) << p.x << ", " << p.y;
   }
+  EXPECT_EQ(c->insertSegment(Keyframe(0.5, 1), nullptr), c->end());
+  EXPECT_EQ(c->insertSegment(Keyframe(0.5, 1), InterpolatorFactory::create("unknown()")), c->end());
+  c->begin()->setInterpolator(nullptr);
   EXPECT_TRUE(Unchanged(*c, before));
   // Exactly the separation away is allowed.
-  EXPECT_NE(c->insertSegment(Keyframe(1.01, 3), nullptr), c->end());
-  EXPECT_NE(c->insertSegment(Keyframe(-0.01, 3), nullptr), c->end());
+  EXPECT_NE(c->insertSegment(Keyframe(1.01, 3), Bezier::create()), c->end());
+  EXPECT_NE(c->insertSegment(Keyframe(-0.01, 3), Bezier::create()), c->end());
   EXPECT_TRUE(IsValidCurve(*c));
 }
 
@@ -122,7 +126,7 @@ TEST(FCurveStructure, insertThenRemoveGivesTheCurveBack) {
   SetHandle(KeyAt(*c, 1), true, -3, 1, true);
   for (int i = 0; i < 200; ++i) {
     const auto before = State(*c);
-    auto it = c->insertSegment(Keyframe(ux(rng), uy(rng)), nullptr);
+    auto it = c->insertSegment(Keyframe(ux(rng), uy(rng)), Bezier::create());
     if (it == c->end()) continue;
     ASSERT_TRUE(c->removeSegment(it));
     ASSERT_TRUE(Unchanged(*c, before)) << "round " << i;
@@ -181,7 +185,7 @@ TEST(FCurveOrder, keysNeverCrossUnderRandomOperations) {
     const std::size_t n = c->numKeys();
     auto nth = [&](std::size_t i) { return std::next(c->begin(), static_cast<long>(1 + i % (n ? n : 1))); };
     if (o < 3 || n == 0) {
-      c->insertSegment(Keyframe(ux(rng), uy(rng)), o == 0 ? Linear::create() : nullptr);
+      c->insertSegment(Keyframe(ux(rng), uy(rng)), o == 0 ? Linear::create() : Bezier::create());
     } else if (o < 5) {
       c->removeSegment(nth(rng()));
     } else if (o < 7) {
@@ -249,7 +253,7 @@ TEST(FCurveNotify, onlyNotifyChangedCallsCurveObserversThenGlobalOnesOnceEach) {
   c->subscribe(local);
   c->subscribe(local);  // twice keeps one entry
   FCurve::subscribeGlobal(global);
-  c->insertSegment(Keyframe(50, 1), nullptr);
+  c->insertSegment(Keyframe(50, 1), Bezier::create());
   KeyAt(*c, 0).set(1, 1);
   c->removeSegment(std::prev(c->end()));
   EXPECT_TRUE(local.calls.empty() && global.calls.empty()) << "mutators never notify by themselves";

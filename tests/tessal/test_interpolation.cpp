@@ -199,7 +199,9 @@ TEST(TangentTypes, eachTypeOnTellingKeys) {
       {&rise, TangentType::Smooth, 1, true, 0.75, "smooth: neighbour to neighbour"},
       {&rise, TangentType::Smooth, 1, false, 0.75, "smooth: neighbour to neighbour"},
       {&rise, TangentType::Smooth, 0, false, 2, "smooth end: towards the one neighbour"},
-      {&rise, TangentType::SmoothNormal, 1, false, (3 * 2 + 1 * (1.0 / 3)) / 4, "secants weighted by the far span"},
+      // Weights 2 h_next + h_prev = 7 on the left secant, h_next + 2 h_prev = 5 on the right one.
+      {&rise, TangentType::SmoothNormal, 1, false, 12 / (7 / 2.0 + 5 / (1.0 / 3)), "weighted harmonic mean"},
+      {&steep, TangentType::SmoothNormal, 1, true, 6 / (3 / 0.1 + 3 / 2.9), "weighted harmonic mean"},
       {&rise, TangentType::Clamped, 1, false, 0.75, "clamped within three times the smaller secant"},
       {&rise, TangentType::Clamped, 0, false, 2, "clamped end: towards the neighbour"},
       {&rise, TangentType::Plateau, 0, false, 0, "plateau end: flat"},
@@ -249,7 +251,7 @@ TEST(TangentTypes, automaticHandlesFollowEditsOnceASwitchEndsButFixedOnesStay) {
   }
   EXPECT_NEAR(HandleSlope(*c, 1, true), 2, 1e-12);
   EXPECT_NEAR(HandleSlope(*c, 0, false), 2, 1e-12) << "neighbour follows too";
-  auto it = c->insertSegment(Keyframe(5, 0), nullptr);
+  auto it = c->insertSegment(Keyframe(5, 0), Bezier::create());
   it.key()->getInTangent()->setType(TangentType::Linear);
   EXPECT_NEAR(HandleSlope(*c, 2, true), 4, 1e-12);
   c->removeSegment(it);

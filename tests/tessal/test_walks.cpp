@@ -3,6 +3,7 @@
 // identities it tests come from a compact range or not. Every mix of these must list exactly the reference, in the
 // documented order, also after removals, undo-style swaps, and while a Switch defers a repair.
 #include "curve_fixtures.h"
+#include "idset.h"
 
 #include <algorithm>
 #include <set>
@@ -17,41 +18,6 @@ std::shared_ptr<FCurve> Row(const std::string& name, int n, double x0 = 0) {
   FCurve::Switch hold(*c);
   for (int i = 0; i < n; ++i) c->insertSegment(Keyframe(x0 + i, i % 7), Linear::create());
   return c;
-}
-
-// The walks against the reference: keys in list order; per entry its out-tangent, then its in-tangent; every record
-// in record order; all curve by curve in container order.
-AssertionResult WalksAgree(const Selection& s) {
-  std::vector<const void*> keys, tangents, wantKeys, wantTangents;
-  std::set<HitRecord, CompareRecord> wantAll;
-  for (const auto& c : *s.getContainer()) {
-    if (s.isSelected(*c)) wantAll.insert(HitRecord(c));
-    for (auto it = c->begin(); it != c->end(); ++it) {
-      if (it.key() && s.isSelected(*it.key())) {
-        wantKeys.push_back(it.key());
-        wantAll.insert(HitRecord(*it.key()));
-      }
-      if (s.isSelected(*it.segment())) wantAll.insert(HitRecord(*it.segment()));
-      for (auto t : {it->getOutTangent(), it->getInTangent()}) {
-        if (!t || !s.isSelected(*t)) continue;
-        wantTangents.push_back(t.get());
-        wantAll.insert(HitRecord(t));
-      }
-    }
-  }
-  for (auto it = BeginSelectedKeyframes(s); it != EndSelectedKeyframes(s); ++it) keys.push_back(it->getKeyframe().get());
-  for (auto it = BeginSelectedTangents(s); it != EndSelectedTangents(s); ++it) tangents.push_back(it->getTangent().get());
-  if (keys != wantKeys) return AssertionFailure() << "key walk: " << keys.size() << " of " << wantKeys.size();
-  if (tangents != wantTangents)
-    return AssertionFailure() << "tangent walk: " << tangents.size() << " of " << wantTangents.size();
-  const std::vector<HitRecord> all(s.begin(), s.end()), want(wantAll.begin(), wantAll.end());
-  if (all.size() != want.size()) return AssertionFailure() << "full walk: " << all.size() << " of " << want.size();
-  for (std::size_t i = 0; i < all.size(); ++i) {
-    if (!(all[i] == want[i])) return AssertionFailure() << "full walk differs at record " << i;
-    if (CompareRecord()(all[i], want[i]) || CompareRecord()(want[i], all[i]))
-      return AssertionFailure() << "record " << i << " sorts differently from a fresh record";
-  }
-  return AssertionSuccess();
 }
 
 struct Walks : ::testing::Test {
@@ -122,40 +88,61 @@ TEST_F(Walks, denseAndSparseWalksFollowTheListWhileASwitchDefersARepair) {
   EXPECT_EQ(older->getKeyframe()->getX(), 150.5) << "an older walk stays usable";
 }
 
-TEST(IdSet, keepsInsertionOrderThroughRemovalsAndCompaction) {
+// The chunked set against std::set: ids over four chunks, one of them crowded past the array limit and thinned out
+// again (array, bitmap and back), quads inserted and read through a cursor, and copies that must not see each
+// other's writes.
+TEST(IdSet, matchesAModelThroughConversionsQuadsAndCopiesOnWrite) {
   Private::IdSet s;
-  std::vector<std::uint64_t> order;
-  std::mt19937_64 rng(5);
   std::set<std::uint64_t> model;
-  for (int round = 0; round < 20000; ++round) {
-    const std::uint64_t id = 1 + rng() % 3000;
-    if (rng() % 3) {
-      EXPECT_EQ(s.insert(id), model.insert(id).second);
-      if (std::find(order.begin(), order.end(), id) == order.end()) order.push_back(id);
+  std::mt19937_64 rng(5);
+  auto check = [](const Private::IdSet& set, const std::set<std::uint64_t>& want) {
+    std::vector<std::uint64_t> got;
+    set.forEach([&](std::uint64_t id) { got.push_back(id); });
+    return set.size() == want.size() && got == std::vector<std::uint64_t>(want.begin(), want.end());
+  };
+  Private::IdSet copy;
+  std::set<std::uint64_t> copyModel;
+  for (int round = 0; round < 60000; ++round) {
+    // Chunk 1 gets most of the traffic, so that it crosses 4096 members and then empties below 2048.
+    const std::uint64_t chunk = rng() % 4 == 0 ? rng() % 4 : 1;
+    const std::uint64_t id = (chunk << 16) + rng() % (round < 30000 ? 9000 : 60000);
+    const int op = static_cast<int>(rng() % 8);
+    if (op < 4 && round < 30000) {
+      ASSERT_EQ(s.insert(id), model.insert(id).second);
+    } else if (op < 6) {
+      ASSERT_EQ(s.erase(id), model.erase(id) == 1);
     } else {
-      EXPECT_EQ(s.erase(id), model.erase(id) == 1);
-      order.erase(std::remove(order.begin(), order.end(), id), order.end());
+      const unsigned mask = static_cast<unsigned>(rng() % 16);
+      unsigned added = 0;
+      for (unsigned p = 0; p < 4; ++p)
+        if (((mask >> p) & 1u) && model.insert((id / 4) * 4 + p).second) added |= 1u << p;
+      ASSERT_EQ(s.insertQuad(id / 4, mask), added);
     }
+    if (round == 20000) copy = s, copyModel = model;  // shares every chunk from here on
   }
-  EXPECT_EQ(s.size(), model.size());
-  EXPECT_EQ(std::vector<std::uint64_t>(s.begin(), s.end()), order);
-  for (std::uint64_t id = 0; id <= 3001; ++id) EXPECT_EQ(s.contains(id), model.count(id) == 1) << id;
-  EXPECT_FALSE(s.insert(0));
-  EXPECT_FALSE(s.erase(0));
+  s.compact();
+  EXPECT_TRUE(check(s, model));
+  EXPECT_TRUE(check(copy, copyModel)) << "a copy saw writes made after it";
+  EXPECT_EQ(s == copy, model == copyModel);
+  Private::IdSet::Cursor cursor(s);
+  for (std::uint64_t base = 0; base < (4u << 14); base += 1 + rng() % 7) {
+    unsigned want = 0;
+    for (unsigned p = 0; p < 4; ++p) want |= static_cast<unsigned>(model.count(base * 4 + p)) << p;
+    ASSERT_EQ(cursor.quad(base), want) << base;
+  }
+  EXPECT_EQ(cursor.quad(0), static_cast<unsigned>(model.count(0))) << "a cursor asked backwards starts again";
 }
 
-TEST(IdSet, equalityIgnoresOrderAndEmptiedSetsAreEmpty) {
-  Private::IdSet a, b;
-  for (std::uint64_t id : {5, 9, 1, 7}) a.insert(id);
-  for (std::uint64_t id : {7, 1, 9}) b.insert(id);
-  EXPECT_NE(a, b);
-  b.insert(5);
-  EXPECT_EQ(a, b);
-  b.erase(9);
-  b.insert(10);
-  EXPECT_NE(a, b);
-  for (std::uint64_t id : {5, 9, 1, 7}) a.erase(id);
-  EXPECT_TRUE(a.empty());
-  EXPECT_EQ(a.begin(), a.end());
-  EXPECT_EQ(a, Private::IdSet());
+TEST(IdSet, equalityHoldsAcrossArrayAndBitmapForms) {
+  Private::IdSet array, bitmap;
+  for (std::uint64_t id = 0; id < 5000; ++id) bitmap.insert(id * 2);  // past 4096 members: a bitmap
+  for (std::uint64_t id = 0; id < 2000; ++id) array.insert(id * 2);
+  for (std::uint64_t id = 2000; id < 5000; ++id) bitmap.erase(id * 2);  // 2000 left, still a bitmap or an array
+  EXPECT_EQ(array, bitmap);
+  bitmap.insertQuad(1, 0b0010);  // id 5
+  EXPECT_NE(array, bitmap);
+  for (std::uint64_t id = 0; id < 2000; ++id) bitmap.erase(id * 2), array.erase(id * 2);
+  bitmap.erase(5);
+  EXPECT_TRUE(bitmap.empty() && array.empty());
+  EXPECT_EQ(bitmap, Private::IdSet());
 }

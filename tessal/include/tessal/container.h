@@ -1,9 +1,12 @@
-// The curves an editor shows, in order. Observers hear once per change.
+// The curves an editor shows, in order. Observers hear once per change. A
+// curve may sit in several containers; its place in one never depends on
+// another.
 #pragma once
 
 #include <tessal/fcurve.h>
 #include <tessal/observer.h>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -17,6 +20,10 @@ class ContainerObserver : public TrackedObserver {
   virtual void containerChanged(FCurveContainer& container);
 };
 
+namespace Private {
+struct Access;
+}
+
 class FCurveContainer {
  public:
   using const_iterator = std::vector<std::shared_ptr<FCurve>>::const_iterator;
@@ -27,7 +34,8 @@ class FCurveContainer {
   FCurveContainer(const FCurveContainer&) = delete;
   FCurveContainer& operator=(const FCurveContainer&) = delete;
 
-  // Appends; a null curve or one already held is ignored (false).
+  // Appends (the curve sorts after every curve already here); a null curve
+  // or one already held is ignored (false).
   bool addCurve(std::shared_ptr<FCurve> curve);
   // False when the curve is not held.
   bool removeCurve(const std::shared_ptr<FCurve>& curve);
@@ -46,8 +54,12 @@ class FCurveContainer {
   void notifyChanged();
 
  private:
+  friend struct Private::Access;
+  void forget(const FCurve& curve);
+
   std::vector<std::shared_ptr<FCurve>> mCurves;
   Subject<ContainerObserver> mObservers;
+  std::uint64_t mStamp = 0;  // changes with the curves held and their entries
 };
 
 ZENTHO_TESSAL_NAMESPACE_END

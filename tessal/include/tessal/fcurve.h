@@ -1,10 +1,13 @@
 // Animation function curves: a curve is an ordered map of entries, each a
 // keyframe and the segment that starts at it. The first entry has no key: it
-// is the leading segment, before the first key. Keyframes, segments and
-// tangents are handed out as std::shared_ptr and stay valid (and identical)
-// while their entry is in the curve; entries are stored in a balanced tree,
-// so lookup by x, insertion and removal are O(log n) and iterators stay valid
-// across edits of other entries.
+// is the leading segment, before the first key. Every key owns its two
+// handles: the in-handle arriving from the left and the out-handle leaving
+// to the right. Keyframes, segments and tangents are handed out as
+// std::shared_ptr and stay valid (and identical) while their entry is in the
+// curve; entries are stored in a balanced tree, so lookup by x, insertion and
+// removal are O(log n) and iterators stay valid across edits of other
+// entries. Coordinates and offsets beyond cMaxCoordinate are refused like
+// non-finite ones.
 #pragma once
 
 #include <tessal/interpolator.h>
@@ -16,10 +19,12 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 ZENTHO_TESSAL_NAMESPACE_BEGIN
 
 class FCurve;
+class FCurveContainer;
 class FCurveObserver;
 class Keyframe;
 class Segment;
@@ -32,7 +37,8 @@ struct Access;
 }  // namespace Private
 
 // Tangent type codes (one byte). Fixed keeps the offset it was given; the
-// others are computed from the neighbouring keys whenever they change.
+// others (automatic types) are computed from the neighbouring keys whenever
+// they change. Codes above Plateau are kept and treated like Fixed.
 namespace TangentType {
 enum Code : unsigned char {
   Fixed = 0,
@@ -47,19 +53,26 @@ enum Code : unsigned char {
 
 // ---------------------------------------------------------------- Tangent
 
-// A handle: its offset from its keyframe in world units. The in-tangent of a
-// segment arrives at its right key, the out-tangent leaves its left key.
+// A handle: its offset from its keyframe in world units. It belongs to its
+// key and side: the in-handle arrives at the key from the left, the
+// out-handle leaves it to the right. The in-tangent of a segment is its right
+// key's in-handle, the out-tangent its left key's out-handle.
 class Tangent {
  public:
   const Vector2D<double>& get() const { return mOffset; }
-  // Stores the offset (non-finite values are ignored); the type stays. On a
-  // unified key the opposite handle turns to the opposite direction, keeping
-  // its length; a weight-locked handle keeps its own length.
+  // Stores the offset, so that no later upkeep moves what the caller set: an
+  // automatic handle becomes Fixed. On a unified key the opposite handle
+  // turns to the opposite direction, keeping its length, and becomes Fixed
+  // too. A weight-locked handle keeps its own length: only its direction
+  // changes (a zero offset, having none, is ignored). Offsets that are not
+  // finite or beyond cMaxCoordinate are ignored. To put back both handles of
+  // a key exactly, use Keyframe::setTangents.
   void set(const Vector2D<double>& offset);
   void set(double x, double y) { set(Vector2D<double>(x, y)); }
 
   unsigned char getType() const { return mType; }
-  // On a unified key the opposite handle takes the type too.
+  // On a unified key the opposite handle takes the type too. An automatic
+  // type recomputes the handle (at the end of the outermost Switch).
   void setType(unsigned char type);
 
   bool isWeighted() const { return (mFlags & cWeighted) != 0; }
@@ -114,19 +127,36 @@ class Keyframe {
   const Vector2D<double>& get() const { return mPos; }
   double getX() const { return mPos.x; }
   double getY() const { return mPos.y; }
-  // Moves the key. Non-finite positions are ignored. The key is not
-  // reordered here; outside any FCurve::Switch a key set past its neighbour
-  // (or closer than the minimum separation) is moved to its place in x order
-  // at the end of the call, pushed right just as far as needed.
+  // Moves the key. Positions that are not finite or beyond cMaxCoordinate
+  // are ignored. Inside an FCurve::Switch the key is not reordered, so keys
+  // may pass each other transiently and putting several keys back one by one
+  // is exact. Outside any Switch a key set past its neighbour (or closer than
+  // the minimum separation) is moved to its place in x order at the end of
+  // the call and pushed right just as far as needed (in steps the magnitude
+  // can represent), which can shift keys already put back: restore several
+  // keys inside a Switch.
   void set(const Vector2D<double>& pos);
   void set(double x, double y) { set(Vector2D<double>(x, y)); }
+
+  // Sets both handle offsets exactly as given, whatever the unification and
+  // the weight locks: what a caller restoring recorded handles needs (setting
+  // them one by one on a unified key would turn the first one again). Both
+  // handles become Fixed. The second form gives each its type as well; an
+  // automatic type is then recomputed from the neighbouring keys, so its
+  // given offset stands only until the upkeep (the end of the outermost
+  // Switch). Ignored, as a whole, for offsets that set() would refuse and for
+  // a key outside a curve.
+  void setTangents(const Vector2D<double>& in, const Vector2D<double>& out);
+  void setTangents(const Vector2D<double>& in, const Vector2D<double>& out, unsigned char inType,
+                   unsigned char outType);
 
   bool isBreakdown() const { return (mFlags & cBreakdown) != 0; }
   void setBreakdown(bool breakdown);
   bool isTangentsUnified() const { return (mFlags & cUnified) != 0; }
   void setTangentsUnified(bool unified);
 
-  // Left segment's in-tangent / right segment's out-tangent.
+  // The key's own handles (= left segment's in-tangent / right segment's
+  // out-tangent); null for a key outside a curve.
   std::shared_ptr<Tangent> getInTangent() const;
   std::shared_ptr<Tangent> getOutTangent() const;
   std::shared_ptr<Segment> getLeftSegment() const;
@@ -165,12 +195,13 @@ class Segment {
  public:
   std::shared_ptr<Keyframe> getLeftKey() const;
   std::shared_ptr<Keyframe> getRightKey() const;
-  // Present exactly when the left (out) or right (in) key is.
+  // Present exactly when the left (out) or right (in) key is: the left key's
+  // out-handle and the right key's in-handle.
   std::shared_ptr<Tangent> getOutTangent() const;
   std::shared_ptr<Tangent> getInTangent() const;
 
   const std::shared_ptr<Interpolator>& getInterpolator() const { return mInterpolator; }
-  // A null interpolator is ignored.
+  // A null interpolator is refused: nothing changes.
   void setInterpolator(std::shared_ptr<Interpolator> interpolator);
 
   // "" when absent. Setting "" removes the property.
@@ -281,7 +312,8 @@ class FCurve : public SharedFromThis<FCurve> {
   static std::shared_ptr<FCurve> createCopy(const FCurve& source);
   static std::shared_ptr<FCurve> createCopy(const std::shared_ptr<FCurve>& source);
   // Exchanges the whole content (entries, name, flags, properties,
-  // identities) in O(1); the curve objects and their observers stay.
+  // identities) in O(1); the curve objects, their observers and their places
+  // in containers stay.
   static void swap(FCurve& a, FCurve& b);
 
   FCurve(Tag, const std::string& name);
@@ -303,9 +335,13 @@ class FCurve : public SharedFromThis<FCurve> {
   ConstProjection findSegment(double x) const;
   // Inserts a copy of the key (position and flags), splitting the segment
   // that covers it: the left part keeps the old segment object, the new
-  // entry's segment runs to the old right key with the given interpolator
-  // (a null interpolator means "bezier()"). Returns end() and changes nothing
-  // for a non-finite key or one within the minimum separation of another.
+  // entry's segment runs to the old right key with the given interpolator.
+  // The new key gets fresh Smooth handles; no handle of another key changes
+  // (automatic ones aside, which follow their type's rule), so a caller
+  // building a curve key by key can give a span both handles once its right
+  // key exists. Returns end() and changes nothing for a null interpolator, a
+  // key outside the accepted range, or one within the minimum separation of
+  // another.
   Projection insertSegment(const Keyframe& key, std::shared_ptr<Interpolator> interpolator);
   // Removes the entry's key; the previous segment then runs to the removed
   // segment's right key. The leading entry and end() are refused (false).
@@ -344,7 +380,8 @@ class FCurve : public SharedFromThis<FCurve> {
 
   // Defers the library's upkeep (automatic tangents, order repair, caches)
   // until the last Switch ends: default-constructed for every curve, or for
-  // one curve.
+  // one curve. Inside a Switch keys may be set past each other and back
+  // exactly; hold one around any restore of several keys (Keyframe::set).
   class Switch {
    public:
     Switch();
@@ -359,10 +396,16 @@ class FCurve : public SharedFromThis<FCurve> {
 
  private:
   friend struct Private::Access;
+  friend class FCurveContainer;
+  // A container holding the curve and the curve's order number there.
+  struct Membership {
+    FCurveContainer* container;  // not owned; removes itself before it goes
+    std::uint64_t order;
+  };
   std::unique_ptr<Private::CurveData> mData;  // owned; moves with swap
   Subject<FCurveObserver> mObservers;
-  std::uint64_t mContainerOrder = 0;  // set by FCurveContainer::addCurve
-  int mSwitchDepth = 0;               // Switch objects held on this curve
+  std::vector<Membership> mContainers;  // in the order the curve joined them
+  int mSwitchDepth = 0;                 // Switch objects held on this curve
 };
 
 extern template class FCurve::Iterator<Private::Entry, Segment>;

@@ -21,86 +21,18 @@ ZENTHO_TESSAL_NAMESPACE_BEGIN
 
 class Selection;
 namespace Private {
+struct Entry;
 struct SelectionAccess;
-
-// The element identities selected in one curve: a flat set that lists its
-// members in the order they were added (removals leave holes that are
-// skipped and compacted away in time). Walks read it front to back, and
-// selections made key by key or curve by curve come out in key order.
-// Identities are never 0.
-class IdSet {
- public:
-  class const_iterator {
-   public:
-    using iterator_category = std::forward_iterator_tag;
-    using value_type = std::uint64_t;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const std::uint64_t*;
-    using reference = const std::uint64_t&;
-    const std::uint64_t& operator*() const { return *mAt; }
-    const_iterator& operator++() {
-      ++mAt;
-      skip();
-      return *this;
-    }
-    bool operator==(const const_iterator& o) const { return mAt == o.mAt; }
-    bool operator!=(const const_iterator& o) const { return mAt != o.mAt; }
-
-   private:
-    friend class IdSet;
-    const_iterator(const std::uint64_t* at, const std::uint64_t* end) : mAt(at), mEnd(end) { skip(); }
-    void skip() {
-      while (mAt != mEnd && *mAt == 0) ++mAt;
-    }
-    const std::uint64_t* mAt;
-    const std::uint64_t* mEnd;
-  };
-
-  std::size_t size() const { return mLive; }
-  bool empty() const { return mLive == 0; }
-  const_iterator begin() const { return {mIds.data(), mIds.data() + mIds.size()}; }
-  const_iterator end() const { return {mIds.data() + mIds.size(), mIds.data() + mIds.size()}; }
-  bool contains(std::uint64_t id) const { return id != 0 && slotOf(id) != cNone; }
-  // False when present already (or 0).
-  bool insert(std::uint64_t id);
-  // False when absent.
-  bool erase(std::uint64_t id);
-  void clear();
-  void reserve(std::size_t n);
-  // The same members, in any order.
-  bool operator==(const IdSet& o) const;
-  bool operator!=(const IdSet& o) const { return !(*this == o); }
-
- private:
-  static constexpr std::size_t cNone = static_cast<std::size_t>(-1);
-  std::size_t home(std::uint64_t id) const {
-    return static_cast<std::size_t>((id * 0x9E3779B97F4A7C15ull) >> mShift);
-  }
-  // Slot in mSlots of id, or cNone. The table is never more than half
-  // full, so every probe run ends.
-  std::size_t slotOf(std::uint64_t id) const {
-    if (mSlots.empty()) return cNone;
-    const std::size_t mask = mSlots.size() - 1;
-    for (std::size_t i = home(id);; i = (i + 1) & mask) {
-      const std::uint32_t s = mSlots[i];
-      if (!s) return cNone;
-      if (mIds[s - 1] == id) return i;
-    }
-  }
-  // Drops the holes and rehashes for at least n members.
-  void rebuild(std::size_t n);
-
-  std::vector<std::uint64_t> mIds;    // members in insertion order; 0 is a hole
-  std::vector<std::uint32_t> mSlots;  // 1 + position in mIds, 0 free; linear probing
-  std::size_t mLive = 0;
-  unsigned mShift = 64;
-};
+struct SelectionRecords;
 }  // namespace Private
 
 // ---------------------------------------------------------------- HitRecord
 
-// A typed reference to one curve item. Records are compared with the values
-// they had when made, so they can sit in ordered sets while keys move.
+// A typed reference to one curve item: it holds its curve and names the item
+// by identity, so it finds the item again after the curve's content was
+// swapped out and back (an undo), and gives nothing while the item is gone.
+// Records are compared with the values they had when made, so they can sit in
+// ordered sets while keys move.
 class HitRecord {
  public:
   enum Type { None = 0, Curve = 1, SegmentRecord = 2, KeyframeRecord = 3, TangentRecord = 4, TangentRecord2 = 5 };
@@ -115,10 +47,12 @@ class HitRecord {
   explicit HitRecord(const std::shared_ptr<Keyframe>& key);
   explicit HitRecord(const std::shared_ptr<Tangent>& tangent);
 
-  int getType() const { return mType; }
-  bool isEmpty() const { return mType == None; }
+  int getType() const { return static_cast<int>(mKind & cTypeMask); }
+  bool isEmpty() const { return getType() == None; }
   // A reference: walks read it per record, and a copy costs two atomic ops.
   const std::shared_ptr<FCurve>& getCurve() const { return mCurve; }
+  // The element as the curve holds it now; null for another type of record
+  // and while the element is not in the curve.
   std::shared_ptr<Segment> getSegment() const;   // segment records
   std::shared_ptr<Keyframe> getKeyframe() const; // keyframe records
   std::shared_ptr<Tangent> getTangent() const;   // tangent records
@@ -132,19 +66,30 @@ class HitRecord {
   friend struct CompareRecord;
   friend class Selection;
   friend struct Private::Access;
+  friend struct Private::SelectionAccess;
 
-  int mType = None;
-  int mSubPlace = 0;  // out-tangent 0, in-tangent 1
+  // mKind packs the type (low 3 bits), the sub-place (bit 3: in-handle 0,
+  // out-handle 1, so that a key's handles sort as the curve's tangent walk
+  // lists them) and, from bit 8, the generation of the curve's content the
+  // record was made from: while the curve still has that generation, mEntry
+  // still holds the element and is used without a lookup. A record is one
+  // cache line.
+  static constexpr std::uint64_t cTypeMask = 7;
+  static constexpr std::uint64_t cOutHandle = 8;
+  static constexpr unsigned cGenerationShift = 8;
+
   std::shared_ptr<FCurve> mCurve;
-  std::shared_ptr<Private::Entry> mEntry;  // element records
-  std::uint64_t mCurveOrder = 0;           // container order at creation
+  const Private::Entry* mEntry = nullptr;  // not owned; see mKind
+  std::uint64_t mKind = None;
+  std::uint64_t mCurveOrder = 0;  // container order at creation
   std::uint64_t mCurveId = 0;
-  std::uint64_t mElementId = 0;  // identity of the element (0 for curves)
-  double mPlace = 0;             // x of the element's key at creation
+  std::uint64_t mElementId = 0;   // identity of the element (0 for curves)
+  double mPlace = 0;              // x of the element's key at creation
 };
 
 // Strict weak order: curve (container order), then type, then the element's
-// place in its curve.
+// place in its curve (the x of its key, or of the key its segment starts at;
+// at one key the in-handle before the out-handle).
 struct CompareRecord {
   bool operator()(const HitRecord& a, const HitRecord& b) const;
 };
@@ -248,7 +193,8 @@ class Selection {
   bool empty() const { return begin() == end(); }
 
   // Holds the same identities as other (which may be over another
-  // container, for example one of copies).
+  // container, for example one of copies: a preview then shows exactly what
+  // the selection over the originals names).
   void assign(const Selection& other);
 
   void subscribe(SelectionObserver& observer);
@@ -260,29 +206,28 @@ class Selection {
   friend struct Private::Access;
   friend struct Private::SelectionAccess;  // the walks and bulk edits below
 
-  // Selected element identities of one curve identity.
-  struct CurveRecords {
-    bool curve = false;
-    Private::IdSet elements;
-  };
-  using Records = std::unordered_map<std::uint64_t, CurveRecords>;
-
   bool change(std::uint64_t curveId, std::uint64_t elementId, bool selectIt);
+  // The records, unshared from any snapshot holding them.
+  Private::SelectionRecords& edit();
   void changed();
 
   std::shared_ptr<FCurveContainer> mContainer;
-  Records mRecords;
+  // Shared with snapshots until either side changes (never null).
+  std::shared_ptr<const Private::SelectionRecords> mRecords;
   std::uint64_t mVersion = 0;
   Subject<SelectionObserver> mObservers;
 
-  // Walk caches, rebuilt when the selection or any curve's structure changes.
+  // Walk caches, rebuilt when the selection, the container or the entries of
+  // one of its curves change; edits of other curves leave them valid.
   struct WalkCache;
   mutable std::unique_ptr<WalkCache> mCache;
 };
 
 // Walks over a selection, curve by curve in container order; keys and
 // tangents within a curve in key order (tangents: per entry its out-tangent,
-// then its in-tangent).
+// then its in-tangent, which is the next key's in-handle). A walk costs
+// O(selected log n) and is built once per state of the selection and of its
+// container's curves; End…() is O(1).
 HitRecordIterator BeginSelectedCurves(const Selection& selection);
 HitRecordIterator EndSelectedCurves(const Selection& selection);
 HitRecordIterator BeginSelectedKeyframes(const Selection& selection);
@@ -291,21 +236,27 @@ HitRecordIterator BeginSelectedTangents(const Selection& selection);
 HitRecordIterator EndSelectedTangents(const Selection& selection);
 
 // Records the selection at construction; select() makes the selection equal
-// to the record again.
+// to the record again. Snapshots share the selection's storage until it
+// changes, so taking one costs O(1) however much is selected.
 class SelectionSnapshot {
  public:
   explicit SelectionSnapshot(Selection& selection);
+  ~SelectionSnapshot();
+  SelectionSnapshot(const SelectionSnapshot&);
+  SelectionSnapshot& operator=(const SelectionSnapshot&);
   void capture();
   void select();
 
  private:
   Selection* mSelection;  // not owned; outlived by the selection's users
-  Selection::Records mRecords;
+  std::shared_ptr<const Private::SelectionRecords> mRecords;
 };
 
 // Fills the set with every selected record whose element exists.
 void GetSelected(const Selection& selection, std::set<HitRecord, CompareRecord>& result);
-// The curve record and every key, segment and tangent of the curve.
+// The curve record and every key, segment and tangent the curve holds now
+// (elements added later are not selected). Costs a bit per element when the
+// curve's identities are compact, as they are for curves built in one go.
 void SelectCurveCompletely(Selection& selection, const FCurve& curve);
 void DeselectCurveCompletely(Selection& selection, const FCurve& curve);
 // Every key, segment and tangent record; curve records stay.

@@ -61,6 +61,20 @@ inline T Dot(const Vector2D<T>& a, const Vector2D<T>& b) { return a.dot(b); }
 template <class T>
 inline bool IsFinite(const Vector2D<T>& v) { return std::isfinite(v.x) && std::isfinite(v.y); }
 
+// ---------------------------------------------------------------- range
+
+// The largest magnitude the library accepts for a key coordinate or a handle
+// offset. Beyond it the arithmetic of evaluation (differences of keys,
+// slopes times spans, cubic coefficients) could overflow to infinity or NaN;
+// within it every value eval() gives is finite. Values outside are refused
+// like non-finite ones.
+constexpr double cMaxCoordinate = 1e300;
+
+// |v| <= cMaxCoordinate; false for NaN and infinities.
+inline bool InRange(double v) { return std::fabs(v) <= cMaxCoordinate; }
+template <class T>
+inline bool InRange(const Vector2D<T>& v) { return InRange(v.x) && InRange(v.y); }
+
 // ---------------------------------------------------------------- Rectangle
 
 // (x, y) is the lower-left corner; the rectangle spans x .. x + width and
