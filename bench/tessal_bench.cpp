@@ -186,6 +186,120 @@ void BM_SelectedKeyframeWalk(benchmark::State& state) {
 }
 BENCHMARK(BM_SelectedKeyframeWalk)->Unit(benchmark::kMillisecond);
 
+// Arena blocks and the large blocks malloc maps on their own.
+std::size_t HeapInUse() {
+  const auto m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+}
+
+// Double-clicking a long baked curve: every key, segment and handle of a
+// 1,000,000-key curve selected at once.
+void BM_SelectCurveCompletely(benchmark::State& state) {
+  auto& c = MillionKeys();
+  auto box = std::make_shared<FCurveContainer>();
+  box->addCurve(c);
+  double bytes = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    Selection sel(box);
+    const std::size_t before = HeapInUse();
+    state.ResumeTiming();
+    SelectCurveCompletely(sel, *c);
+    state.PauseTiming();
+    bytes = static_cast<double>(HeapInUse() - before) / static_cast<double>(c->numKeys());
+    auto it = c->begin();
+    for (std::size_t i = 0; it != c->end(); ++it, ++i) {
+      if (i % 9973 != 1) continue;
+      if (!sel.isSelected(*it.key()) || !sel.isSelected(*it.key()->getInTangent()) ||
+          !sel.isSelected(*it.key()->getOutTangent()) || !sel.isSelected(*it.segment()))
+        return Fail(state, "an element was not selected");
+    }
+    if (!sel.isSelected(*c) || !sel.isSelected(*c->begin().segment())) return Fail(state, "curve or leading segment");
+    state.ResumeTiming();
+  }
+  state.counters["bytes_per_key"] = bytes;
+}
+BENCHMARK(BM_SelectCurveCompletely)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Every element of 100 curves of 10,000 keys selected; a command takes a
+// snapshot, the selection changes, an undo selects the snapshot back.
+void BM_SelectionSnapshot(benchmark::State& state) {
+  auto container = std::make_shared<FCurveContainer>();
+  for (int i = 0; i < 100; ++i) container->addCurve(WaveCurve(10000));
+  Selection sel(container);
+  for (const auto& c : *container) SelectCurveCompletely(sel, *c);
+  auto probe = std::next(container->at(50)->begin(), 5000).key();
+  Stopwatch take, back;
+  for (auto _ : state) {
+    take.begin();
+    SelectionSnapshot snapshot(sel);
+    take.end();
+    sel.deselect(*probe);
+    sel.deselect(*container->at(7));
+    back.begin();
+    snapshot.select();
+    back.end();
+    if (!sel.isSelected(*probe) || !sel.isSelected(*container->at(7))) return Fail(state, "select() did not restore");
+  }
+  state.counters["snapshot_ms"] = take.ns / 1e6 / static_cast<double>(state.iterations());
+  state.counters["select_back_ms"] = back.ns / 1e6 / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_SelectionSnapshot)->Unit(benchmark::kMillisecond);
+
+// What a whole-curve command does on a fully selected 1,000,000-key curve:
+// an edited copy, swapped in, two snapshots, and the first keyframe walk
+// after the swap. Peak memory is compared with the copy's own.
+void BM_SwapCommandShape(benchmark::State& state) {
+  auto& c = MillionKeys();
+  auto box = std::make_shared<FCurveContainer>();
+  box->addCurve(c);
+  Selection sel(box);
+  SelectCurveCompletely(sel, *c);
+  {
+    // Once untimed: the first use of this much heap costs the process page
+    // faults that no later command pays again.
+    auto warm = FCurve::createCopy(*c);
+    FCurve::swap(*c, *warm);
+    for (auto it = BeginSelectedKeyframes(sel), end = EndSelectedKeyframes(sel); it != end; ++it) benchmark::DoNotOptimize(it);
+    FCurve::swap(*c, *warm);
+  }
+  double ratio = 0, copyBytes = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    // A change of the selection drops the walks it keeps: the walk below is
+    // the first one, and the heap holds none from an earlier round.
+    sel.deselect(*c);
+    sel.select(*c);
+    state.ResumeTiming();
+    const std::size_t base = HeapInUse();
+    std::size_t peak = 0, copyAlone = 0;
+    auto mark = [&] { peak = std::max(peak, HeapInUse() - base); };
+    auto copy = FCurve::createCopy(*c);
+    copyAlone = HeapInUse() - base;
+    SelectionSnapshot before(sel);
+    FCurve::swap(*c, *copy);
+    SelectionSnapshot after(sel);
+    after.capture();
+    mark();
+    std::size_t n = 0;
+    const FCurve* owner = nullptr;
+    for (auto it = BeginSelectedKeyframes(sel), end = EndSelectedKeyframes(sel); it != end; ++it, ++n)
+      owner = it->getKeyframe()->getOwningCurve().get();
+    mark();
+    state.PauseTiming();
+    ratio = static_cast<double>(peak) / static_cast<double>(copyAlone);
+    copyBytes = static_cast<double>(copyAlone) / static_cast<double>(c->numKeys());
+    if (n != c->numKeys() || owner != c.get()) return Fail(state, "the walk after the swap missed keys");
+    FCurve::swap(*c, *copy);
+    before.select();
+    copy.reset();
+    state.ResumeTiming();
+  }
+  state.counters["peak_over_copy"] = ratio;
+  state.counters["copy_bytes_per_key"] = copyBytes;
+}
+BENCHMARK(BM_SwapCommandShape)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 void BM_MemoryPerKey(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();

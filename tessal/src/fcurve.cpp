@@ -31,6 +31,17 @@ std::uint64_t NewSerial() {
   return next.fetch_add(1, std::memory_order_relaxed);
 }
 
+const RecordKey* Access::recordKey(const FCurve& curve, std::uint64_t order) {
+  auto& keys = const_cast<FCurve&>(curve).mRecordKeys;
+  const std::uint64_t id = curve.mData->id;
+  // A curve meets few pairs: its content's identity changes only with swaps
+  // between unrelated curves, its order only when a container takes it.
+  for (auto it = keys.rbegin(); it != keys.rend(); ++it)
+    if ((*it)->order == order && (*it)->id == id) return it->get();
+  keys.push_back(std::make_unique<RecordKey>(RecordKey{order, id}));
+  return keys.back().get();
+}
+
 void StructureChanged(CurveData& c) {
   if (!c.owner) return;
   for (const auto& m : Access::memberships(*c.owner)) Access::touch(*m.container);

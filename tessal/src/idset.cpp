@@ -207,19 +207,29 @@ bool IdSet::operator==(const IdSet& o) const {
   return true;
 }
 
-unsigned IdSet::Cursor::quad(std::uint64_t base) {
-  const std::uint64_t first = base << 2;
-  const std::uint64_t h = high(first);
+unsigned IdSet::Cursor::enter(std::uint64_t base) {
+  const std::uint64_t h = high(base << 2);
   const auto& highs = mSet->mHighs;
-  if (base < mLast) mChunk = 0, mAt = 0;  // asked out of order: start again
-  mLast = base;
-  if (mChunk < highs.size() && highs[mChunk] != h) {
-    const std::size_t was = mChunk;
-    while (mChunk < highs.size() && highs[mChunk] < h) ++mChunk;
-    if (mChunk != was) mAt = 0;
+  // Bases come in ascending order; one asked below the chunk entered last
+  // starts the search again.
+  if (h < mLastHigh) mNext = 0;
+  mLastHigh = h;
+  while (mNext < highs.size() && highs[mNext] < h) ++mNext;
+  if (mNext == highs.size() || highs[mNext] != h) {
+    mBits = nullptr;
+    mFirst = ~std::uint64_t{0} >> 1;
+    return 0;
   }
-  if (mChunk >= highs.size() || highs[mChunk] != h) return 0;
-  return mSet->mChunks[mChunk]->quad(low(first), mAt);
+  const Chunk& c = *mSet->mChunks[mNext++];
+  mFirst = h << cLowBits;
+  if (c.dense()) {
+    mBits = c.bits.data();
+  } else {
+    mSpread.assign(cWords, 0);
+    for (std::uint16_t lo : c.array) mSpread[lo >> 6] |= std::uint64_t{1} << (lo & 63);
+    mBits = mSpread.data();
+  }
+  return quad(base);
 }
 
 }  // namespace Private

@@ -45,21 +45,32 @@ class IdSet {
   // Answers the 4-bit masks of identities 4 base .. 4 base + 3 for bases
   // asked in ascending order, remembering where the last answer was found so
   // that a walk along a curve does no search per element.
+  // Each chunk is read as a bitmap (an array chunk is spread into one when
+  // the cursor reaches it), so the common answer is a shift and a mask.
   class Cursor {
    public:
     explicit Cursor(const IdSet& set) : mSet(&set) {}
-    unsigned quad(std::uint64_t base);
+    unsigned quad(std::uint64_t base) {
+      const std::uint64_t rel = (base << 2) - mFirst;
+      if (rel < cSpan) return static_cast<unsigned>(mBits[rel >> 6] >> (rel & 63)) & 0xFu;
+      return enter(base);
+    }
 
    private:
+    // Moves to the chunk holding base's quad and answers for it.
+    unsigned enter(std::uint64_t base);
     const IdSet* mSet;
-    std::size_t mChunk = 0;  // index into the set's chunks
-    std::size_t mAt = 0;     // position in an array chunk
-    std::uint64_t mLast = 0; // last base asked
+    std::size_t mNext = 0;                // the first chunk not entered yet
+    std::uint64_t mLastHigh = 0;          // the chunk asked for last
+    std::uint64_t mFirst = ~std::uint64_t{0} >> 1;  // first id of the chunk entered
+    const std::uint64_t* mBits = nullptr;  // its bitmap
+    std::vector<std::uint64_t> mSpread;    // an array chunk as a bitmap
   };
 
  private:
   struct Chunk;
   static constexpr unsigned cLowBits = 16;
+  static constexpr std::uint64_t cSpan = std::uint64_t{1} << cLowBits;
   static std::uint64_t high(std::uint64_t id) { return id >> cLowBits; }
   static std::uint16_t low(std::uint64_t id) { return static_cast<std::uint16_t>(id); }
   // Index of the chunk holding high h, or of the first chunk after it.

@@ -348,6 +348,8 @@ struct Access {
     return 0;
   }
   static auto& memberships(FCurve& c) { return c.mContainers; }
+  // The curve's key for records with this order and its current identity.
+  static const RecordKey* recordKey(const FCurve& c, std::uint64_t order);
   // A container's stamp changes whenever the curves it holds, or their
   // entries, change: walks cached over it stay valid while it does not.
   static std::uint64_t stamp(const FCurveContainer& container);
@@ -408,6 +410,13 @@ inline Entry::Entry() {
   Access::keyFlags(key()) |= Keyframe::cEmbedded;
   Access::makeIn(in());
 }
+
+// What a record made of a curve compares by: the curve's container order
+// and its identity when the record was made.
+struct RecordKey {
+  std::uint64_t order = 0;
+  std::uint64_t id = 0;
+};
 
 // ---- identity bookkeeping (fcurve.cpp)
 // The curve's entries changed in a way walks over it must see (entries came

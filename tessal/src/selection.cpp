@@ -60,17 +60,20 @@ using Private::NoRecords;
 
 // ---------------------------------------------------------------- HitRecord
 
+static_assert(sizeof(void*) != 8 || sizeof(HitRecord) == 56, "walks over a million keys are sized for seven words");
+
 HitRecord::HitRecord(const FCurve& curve) {
-  SelectionAccess::fillCurve(*this, std::const_pointer_cast<FCurve>(curve.sharedFromThis()), *Access::data(curve),
-                             Access::containerOrder(curve));
+  SelectionAccess::fillCurve(*this, std::const_pointer_cast<FCurve>(curve.sharedFromThis()),
+                             Access::recordKey(curve, Access::containerOrder(curve)));
 }
 
 namespace {
 void Describe(HitRecord& h, const Entry* e, Part slot) {
   if (!e || !e->curve || !e->has(slot)) return;
   const CurveData& c = *e->curve;
-  SelectionAccess::fill(h, Access::curvePtr(e), c, c.owner ? Access::containerOrder(*c.owner) : 0, e, slot,
-                        e->elementId(slot), Private::PlaceOf(*e));
+  if (!c.owner) return;
+  SelectionAccess::fill(h, Access::curvePtr(e), c, Access::recordKey(*c.owner, Access::containerOrder(*c.owner)), e,
+                        slot, e->elementId(slot), Private::PlaceOf(*e));
 }
 }  // namespace
 
@@ -111,14 +114,16 @@ std::shared_ptr<Tangent> HitRecord::getTangent() const {
 void HitRecord::reset() { *this = HitRecord(); }
 
 bool HitRecord::operator==(const HitRecord& o) const {
-  return getType() == o.getType() && mCurveId == o.mCurveId && mElementId == o.mElementId;
+  return getType() == o.getType() && SelectionAccess::keyOf(*this).id == SelectionAccess::keyOf(o).id &&
+         mElementId == o.mElementId;
 }
 
 bool CompareRecord::operator()(const HitRecord& a, const HitRecord& b) const {
   // Only snapshot values take part, so the order holds while keys move.
   // Places are never NaN (keys are finite, the leading segment is -inf).
-  if (a.mCurveOrder != b.mCurveOrder) return a.mCurveOrder < b.mCurveOrder;
-  if (a.mCurveId != b.mCurveId) return a.mCurveId < b.mCurveId;
+  const Private::RecordKey &ka = SelectionAccess::keyOf(a), &kb = SelectionAccess::keyOf(b);
+  if (ka.order != kb.order) return ka.order < kb.order;
+  if (ka.id != kb.id) return ka.id < kb.id;
   if (a.getType() != b.getType()) return a.getType() < b.getType();
   if (a.mPlace != b.mPlace) return a.mPlace < b.mPlace;
   const std::uint64_t sa = a.mKind & HitRecord::cOutHandle, sb = b.mKind & HitRecord::cOutHandle;
@@ -215,7 +220,8 @@ bool Selection::deselect(const Tangent& tangent) {
 // record (it would otherwise come back with an undo).
 bool Selection::deselect(const HitRecord& record) {
   if (record.isEmpty()) return false;
-  return change(record.mCurveId, record.getType() == HitRecord::Curve ? cCurveElement : record.mElementId, false);
+  return change(SelectionAccess::keyOf(record).id,
+                record.getType() == HitRecord::Curve ? cCurveElement : record.mElementId, false);
 }
 
 bool Selection::isSelected(const FCurve& curve) const {
@@ -236,8 +242,9 @@ bool Selection::isSelected(const Tangent& tangent) const {
 
 bool Selection::isSelected(const HitRecord& record) const {
   if (record.isEmpty()) return false;
-  if (record.getType() == HitRecord::Curve) return SelectionAccess::has(*this, record.mCurveId, cCurveElement);
-  return SelectionAccess::has(*this, record.mCurveId, record.mElementId) &&
+  const std::uint64_t curveId = SelectionAccess::keyOf(record).id;
+  if (record.getType() == HitRecord::Curve) return SelectionAccess::has(*this, curveId, cCurveElement);
+  return SelectionAccess::has(*this, curveId, record.mElementId) &&
          static_cast<bool>(SelectionAccess::locate(record));
 }
 

@@ -97,28 +97,29 @@ struct SelectionAccess {
 
   // The record's fields, for the walks that fill records in bulk.
   static HitRecord& fill(HitRecord& h, const std::shared_ptr<FCurve>& curve, const CurveData& d,
-                         std::uint64_t order, const Entry* e, Part slot, std::uint64_t elementId, double place) {
+                         const RecordKey* key, const Entry* e, Part slot, std::uint64_t elementId, double place) {
     h.mCurve = curve;
     h.mEntry = e;
+    h.mKey = key;
     h.mKind = static_cast<std::uint64_t>(RecordType(slot)) | (slot == OutPart ? HitRecord::cOutHandle : 0) |
               (d.generation << HitRecord::cGenerationShift);
-    h.mCurveOrder = order;
-    h.mCurveId = d.id;
     h.mElementId = elementId;
     h.mPlace = place;
     return h;
   }
-  static HitRecord& fillCurve(HitRecord& h, const std::shared_ptr<FCurve>& curve, const CurveData& d,
-                              std::uint64_t order) {
+  static HitRecord& fillCurve(HitRecord& h, const std::shared_ptr<FCurve>& curve, const RecordKey* key) {
     h.mCurve = curve;
     h.mKind = HitRecord::Curve;
-    h.mCurveOrder = order;
-    h.mCurveId = d.id;
+    h.mKey = key;
     return h;
   }
   // Where the record's element is now.
   static Located locate(const HitRecord& r);
   static const Entry* entryHint(const HitRecord& r) { return r.mEntry; }
+  static const RecordKey& keyOf(const HitRecord& r) {
+    static const RecordKey none;
+    return r.mKey ? *r.mKey : none;
+  }
 };
 
 // The entry holding a record's element now.

@@ -93,7 +93,7 @@ struct Selection::WalkCache {
   // selected entries themselves are not read (the caller reads them, once).
   // A curve whose identities a flip remapped is read entry by entry. The full
   // walk makes one pass per record type, so that each pass is in order.
-  void gatherInOrder(const std::shared_ptr<FCurve>& c, const CurveData& d, std::uint64_t order,
+  void gatherInOrder(const std::shared_ptr<FCurve>& c, const CurveData& d, const RecordKey* key,
                      const CurveRecords& r, Kind kind, std::vector<HitRecord>& out) {
     static const std::vector<unsigned> allPasses{1u << SegmentPart, 1u << KeyPart, (1u << InPart) | (1u << OutPart)};
     const std::vector<unsigned> onePass{partsOf(kind)};
@@ -112,7 +112,7 @@ struct Selection::WalkCache {
           const bool leading = position == 0;
           const Entry* e = v.entries[j];
           auto emit = [&](Part slot, std::uint64_t elementId) {
-            SelectionAccess::fill(out.emplace_back(), c, d, order, e, slot, elementId, v.xs[j]);
+            SelectionAccess::fill(out.emplace_back(), c, d, key, e, slot, elementId, v.xs[j]);
           };
           if (!d.remapped) {
             if (!(q & pass)) continue;
@@ -194,15 +194,15 @@ struct Selection::WalkCache {
       const CurveData& d = *Access::data(*c);
       const CurveRecords* r = records.find(d.id);
       if (!r) continue;
-      const std::uint64_t order = Access::containerOrder(*c, *s.mContainer);
-      if (r->curve && (kind == WalkCurves || kind == WalkAll)) SelectionAccess::fillCurve(out.emplace_back(), c, d, order);
+      const RecordKey* key = Access::recordKey(*c, Access::containerOrder(*c, *s.mContainer));
+      if (r->curve && (kind == WalkCurves || kind == WalkAll)) SelectionAccess::fillCurve(out.emplace_back(), c, key);
       const std::size_t n = wantedCount(*r);
       if (n == 0) continue;
 
       const std::size_t first = out.size();
       const std::size_t perEntry = kind == WalkKeyframes ? 1 : kind == WalkTangents ? 2 : 4;
       if (n * cDenseRatio >= d.size() * perEntry) {
-        gatherInOrder(c, d, order, *r, kind, out);
+        gatherInOrder(c, d, key, *r, kind, out);
         // Inside a Switch keys may stand out of x order; the keyed walks
         // follow the list then, the full walk its places.
         if (kind == WalkAll && d.orderSuspect) std::sort(out.begin() + first, out.end(), CompareRecord());
@@ -210,7 +210,7 @@ struct Selection::WalkCache {
         // While a repair waits (inside a Switch) only the list knows the order.
         gatherByIdentity(d, *r, kind, d.orderSuspect && kind != WalkAll);
         for (const Item& i : items)
-          SelectionAccess::fill(out.emplace_back(), c, d, order, i.entry, i.slot, i.elementId, i.place);
+          SelectionAccess::fill(out.emplace_back(), c, d, key, i.entry, i.slot, i.elementId, i.place);
       }
     }
   }

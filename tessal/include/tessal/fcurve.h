@@ -34,6 +34,7 @@ namespace Private {
 struct Entry;
 struct CurveData;
 struct Access;
+struct RecordKey;
 }  // namespace Private
 
 // Tangent type codes (one byte). Fixed keeps the offset it was given; the
@@ -406,6 +407,10 @@ class FCurve : public SharedFromThis<FCurve> {
   Subject<FCurveObserver> mObservers;
   std::vector<Membership> mContainers;  // in the order the curve joined them
   int mSwitchDepth = 0;                 // Switch objects held on this curve
+  // The (container order, curve identity) pairs records made of this curve
+  // compare by, each made once and kept as long as the curve: records point
+  // at them instead of carrying both values.
+  std::vector<std::unique_ptr<Private::RecordKey>> mRecordKeys;
 };
 
 extern template class FCurve::Iterator<Private::Entry, Segment>;

@@ -72,19 +72,18 @@ class HitRecord {
   // out-handle 1, so that a key's handles sort as the curve's tangent walk
   // lists them) and, from bit 8, the generation of the curve's content the
   // record was made from: while the curve still has that generation, mEntry
-  // still holds the element and is used without a lookup. A record is one
-  // cache line.
+  // still holds the element and is used without a lookup. A record is seven
+  // words: a walk over a million keys costs 56 MB, not more.
   static constexpr std::uint64_t cTypeMask = 7;
   static constexpr std::uint64_t cOutHandle = 8;
   static constexpr unsigned cGenerationShift = 8;
 
   std::shared_ptr<FCurve> mCurve;
-  const Private::Entry* mEntry = nullptr;  // not owned; see mKind
+  const Private::Entry* mEntry = nullptr;     // not owned; see mKind
+  const Private::RecordKey* mKey = nullptr;   // owned by mCurve: container order and curve identity at creation
   std::uint64_t mKind = None;
-  std::uint64_t mCurveOrder = 0;  // container order at creation
-  std::uint64_t mCurveId = 0;
-  std::uint64_t mElementId = 0;   // identity of the element (0 for curves)
-  double mPlace = 0;              // x of the element's key at creation
+  std::uint64_t mElementId = 0;  // identity of the element (0 for curves)
+  double mPlace = 0;             // x of the element's key at creation
 };
 
 // Strict weak order: curve (container order), then type, then the element's
