@@ -30,12 +30,17 @@ bool SmoothCurve(FCurve& curve, double x0, double x1, double step, int radius, i
 bool SmoothCurveInterior(FCurve& curve, double step, int radius, int filter);
 
 // Horizontal: x about cx (key order reverses, in and out handles exchange,
-// segments keep their interpolators with their spans); vertical: y about cy;
-// both.
+// segments keep their interpolators and properties with their spans, the
+// exterior segments exchange ends); vertical: y about cy; both. The curve is
+// edited in place: every key, handle and segment keeps its identity (a
+// selected in-handle that becomes an out-handle stays selected) and every
+// pointer to it stays valid.
 bool FlipCurve(FCurve& curve, int type, double cx, double cy);
 
 // x' = sx x + tx, y' = sy y + ty, handles scaled; a negative x scale reverses
-// the curve as a horizontal flip does.
+// the curve as a horizontal flip does, keeping identities the same way.
+// Refused (false, no change) when a key or a Fixed handle would leave the
+// accepted range.
 bool TransformCurve(FCurve& curve, const Vector2D<double>& scale, const Vector2D<double>& translation);
 
 ZENTHO_TESSAL_NAMESPACE_END

@@ -120,7 +120,8 @@ class InterpolatorFactory {
 
   static const_iterator begin();
   static const_iterator end();
-  // Null for an unknown name.
+  // Null for an unknown name (every call taking an interpolator refuses
+  // null, changing nothing).
   static std::shared_ptr<Interpolator> create(const std::string& name);
   // Registers (or replaces) a creator. False for an empty name or creator.
   static bool registerInterpolator(const std::string& name, Creator creator);
