@@ -175,37 +175,6 @@ TEST(FCurveOrder, switchDefersRepairUntilTheLastOneEnds) {
   EXPECT_EQ(KeyXs(*c), (std::vector<double>{0, 10, 20, 30}));
 }
 
-TEST(FCurveOrder, keysNeverCrossUnderRandomOperations) {
-  std::mt19937 rng(11);
-  std::uniform_real_distribution<double> ux(-20, 20), uy(-5, 5);
-  std::uniform_int_distribution<int> op(0, 9);
-  auto c = FCurve::create("fuzz");
-  for (int round = 0; round < 3000; ++round) {
-    const int o = op(rng);
-    const std::size_t n = c->numKeys();
-    auto nth = [&](std::size_t i) { return std::next(c->begin(), static_cast<long>(1 + i % (n ? n : 1))); };
-    if (o < 3 || n == 0) {
-      c->insertSegment(Keyframe(ux(rng), uy(rng)), o == 0 ? Linear::create() : Bezier::create());
-    } else if (o < 5) {
-      c->removeSegment(nth(rng()));
-    } else if (o < 7) {
-      nth(rng()).key()->set(ux(rng), uy(rng));
-    } else if (o == 7) {
-      FCurve::Switch sw(*c);
-      for (int i = 0; i < 4; ++i) nth(rng()).key()->set(ux(rng), uy(rng));
-    } else if (o == 8) {
-      auto t = nth(rng())->getOutTangent();
-      t->setType(static_cast<unsigned char>(rng() % 7));
-      t->set(uy(rng), uy(rng));
-    } else {
-      auto copy = FCurve::createCopy(c);
-      FCurve::swap(*c, *copy);
-    }
-    ASSERT_TRUE(IsValidCurve(*c)) << "after round " << round << " op " << o;
-    ASSERT_TRUE(std::isfinite(c->eval(uy(rng) * 4)));
-  }
-}
-
 TEST(FCurveSwap, swapExchangesContentWithItsPendingRepairAndBackRestores) {
   auto a = Plateau4();
   auto b = MakeCurve({{100, 1, "linear()"}}, TangentType::Flat, "other");
