@@ -191,6 +191,19 @@ void RepairOrder(CurveData& c) {
     while (TooClose(x - prevX)) x = std::nextafter(x, std::numeric_limits<double>::infinity());
     Access::setPosition(v[i]->key(), Vector2D<double>(x, v[i]->get().y));
   }
+  // Pushed past the accepted range at the top: the last key goes to its
+  // edge and the keys before it step left as far as they must, so that
+  // every key stays where a later set() of its own position is accepted.
+  if (v.size() > 1 && v.back()->get().x > cMaxCoordinate) {
+    Access::setPosition(v.back()->key(), Vector2D<double>(cMaxCoordinate, v.back()->get().y));
+    for (std::size_t i = v.size() - 2; i >= 1; --i) {
+      const double nextX = v[i + 1]->get().x;
+      if (!TooClose(nextX - v[i]->get().x)) break;
+      double x = nextX - sep;
+      while (TooClose(nextX - x)) x = std::nextafter(x, -std::numeric_limits<double>::infinity());
+      Access::setPosition(v[i]->key(), Vector2D<double>(x, v[i]->get().y));
+    }
+  }
   TreeBuild(c, v);
   StructureChanged(c);
   for (Entry* e : v) e->dirty = false;

@@ -255,6 +255,17 @@ TEST(Values, valuesStayFiniteAndOrderHoldsAtEveryAcceptedMagnitude) {
     EXPECT_TRUE(IsValidCurve(*c)) << base;
     EXPECT_TRUE(IsValidCurve(*FCurve::createCopy(c))) << base;
   }
+  // At the top of the range the repair cannot push right: keys stay in range, where their own positions can be
+  // set again.
+  auto top = MakeCurve({{1e300 - 2e285, 0, "bezier()"}, {1e300, 1, "bezier()"}});
+  KeyAt(*top, 0).set(1e300, 0);
+  EXPECT_TRUE(IsValidCurve(*top));
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_LE(KeyAt(*top, i).getX(), cMaxCoordinate);
+    const Vector2D<double> at = KeyAt(*top, i).get();
+    KeyAt(*top, i).set(at.x, 5);
+    EXPECT_EQ(KeyAt(*top, i).getY(), 5);
+  }
   // Values beyond the accepted range are refused; at its edge every result is finite.
   auto c = MakeCurve({{-1e300, -1e300, "bezier()"}, {0, 1e300, "bezier()"}, {1e300, -1e300, "bezier()"}});
   ASSERT_EQ(c->numKeys(), 3u);
