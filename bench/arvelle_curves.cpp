@@ -4,6 +4,7 @@
 // a bare loop submitting as many line-strip vertices in the same GL state;
 // each pick benchmark first checks its answers against a brute-force pick.
 #include "pickoracle.h"
+#include "scene.h"
 
 #include "layers/curvedrawing.h"
 #include "layers/curvegeometry.h"
@@ -33,48 +34,9 @@
 
 namespace A = Zentho::Arvelle;
 namespace T = Zentho::Tessal;
+using namespace SceneS;
 
 namespace {
-
-constexpr int cCurves = 100;
-constexpr int cKeys = 10000;
-constexpr int cSelected = 10;
-constexpr int cWidth = 1920, cHeight = 1080;
-
-struct Scene {
-  Scene() {
-    curves = std::make_shared<T::FCurveContainer>();
-    selection = std::make_shared<T::Selection>(curves);
-    colors = std::make_shared<A::GraphViewColors>();
-    const auto bezier = T::Bezier::create();
-    for (int c = 0; c < cCurves; ++c) {
-      auto curve = T::FCurve::create("curve" + std::to_string(c));
-      {
-        T::FCurve::Switch hold(*curve);
-        for (int k = 0; k < cKeys; ++k) {
-          const double x = k;
-          const double y = 8.0 * std::sin(0.05 * x + 0.3 * c) + 0.02 * c;
-          auto it = curve->insertSegment(T::Keyframe(x, y), bezier);
-          it->getLeftKey()->getInTangent()->setType(T::TangentType::Smooth);
-        }
-      }
-      curves->addCurve(curve);
-      if (c % (cCurves / cSelected) == 0) T::SelectCurveCompletely(*selection, *curve);
-    }
-    // The middle tenth of the keys.
-    viewport.setWindowBounds(T::Rectangle<double>(0, 0, cWidth, cHeight));
-    viewport.setWorldBounds(T::Rectangle<double>(4500, -10, 1000, 20));
-  }
-  std::shared_ptr<T::FCurveContainer> curves;
-  std::shared_ptr<T::Selection> selection;
-  std::shared_ptr<A::GraphViewColors> colors;
-  A::Viewport viewport;
-};
-
-Scene& TheScene() {
-  static Scene scene;
-  return scene;
-}
 
 // A legacy-profile context on an off-screen surface drawing into a frame
 // buffer of the window's size, with the widget's projection.
