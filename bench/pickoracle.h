@@ -71,7 +71,8 @@ inline bool Shown(const T::Selection& sel, const T::Segment& seg, const T::Tange
   return t.getOppositeTangent() && sel.isSelected(*t.getOppositeTangent());
 }
 
-inline bool HandleHit(const V& p, const T::Keyframe& k, const T::Tangent& t, const Map& m) {
+// part 0: the grip beyond the end, 1: the line from the key.
+inline bool HandleHit(const V& p, const T::Keyframe& k, const T::Tangent& t, const Map& m, int part) {
   V v = t.get();
   if (T::NearZero(v.length())) v = V(t.isInTangent() ? -0.0001 : 0.0001, 0);
   const V kp = m.px(k.get());
@@ -79,7 +80,7 @@ inline bool HandleHit(const V& p, const T::Keyframe& k, const T::Tangent& t, con
   const V u = (ep - kp) / (ep - kp).length();
   if (!t.isWeighted() && t.getType() == 0) ep = kp + u * 24.0;
   const V c = ep + u * 8.0;
-  if (std::fabs(p.x - c.x) <= 8 && std::fabs(p.y - c.y) <= 8) return true;
+  if (part == 0) return std::fabs(p.x - c.x) <= 8 && std::fabs(p.y - c.y) <= 8;
   return Dist2(p, kp, c) <= 25.0;
 }
 
@@ -94,18 +95,25 @@ inline bool PickItem(T::FCurveContainer& curves, T::Selection& sel, const Zentho
       later.push_back(c.get());
       continue;
     }
-    for (auto it = c->begin(); it != c->end(); ++it) {
-      const T::Segment& s = *it.operator->();
-      if (!s.getInterpolator()->usesTangents()) continue;
-      if (s.getLeftKey() && Shown(sel, s, *s.getOutTangent()) && HandleHit(p, *s.getLeftKey(), *s.getOutTangent(), m)) {
-        out = T::HitRecord(s.getOutTangent());
-        return true;
+    // Grips, then the keys under the point, then handle lines.
+    auto handles = [&](int part) {
+      for (auto it = c->begin(); it != c->end(); ++it) {
+        const T::Segment& s = *it.operator->();
+        if (!s.getInterpolator()->usesTangents()) continue;
+        if (s.getLeftKey() && Shown(sel, s, *s.getOutTangent()) &&
+            HandleHit(p, *s.getLeftKey(), *s.getOutTangent(), m, part)) {
+          out = T::HitRecord(s.getOutTangent());
+          return true;
+        }
+        if (s.getRightKey() && Shown(sel, s, *s.getInTangent()) &&
+            HandleHit(p, *s.getRightKey(), *s.getInTangent(), m, part)) {
+          out = T::HitRecord(s.getInTangent());
+          return true;
+        }
       }
-      if (s.getRightKey() && Shown(sel, s, *s.getInTangent()) && HandleHit(p, *s.getRightKey(), *s.getInTangent(), m)) {
-        out = T::HitRecord(s.getInTangent());
-        return true;
-      }
-    }
+      return false;
+    };
+    if (handles(0)) return true;
     const auto seg = *c->findSegment(m.wx(p.x));
     for (const auto& k : {seg->getLeftKey(), seg->getRightKey()}) {
       if (!k) continue;
@@ -115,6 +123,7 @@ inline bool PickItem(T::FCurveContainer& curves, T::Selection& sel, const Zentho
         return true;
       }
     }
+    if (handles(1)) return true;
     if (NearPolyline(p, Polyline(*seg, m))) {
       out = T::HitRecord(seg);
       return true;

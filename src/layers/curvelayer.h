@@ -18,6 +18,9 @@
 #include <cstddef>
 #include <memory>
 
+class QKeyEvent;
+class QMouseEvent;
+
 namespace Zentho {
 namespace Arvelle {
 inline namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS {
@@ -60,6 +63,11 @@ class CurveLayer : public Layer,
   void setLabelsVisible(bool visible) { mLabels = visible; }
 
   void draw(const Viewport& viewport) const override;
+  // Hover highlighting, click and modifier selection, double-click selection
+  // of a whole curve, and the start of every drag: a rubber band on empty
+  // space, a keyframe drag on a key or an arrow key, a tangent drag on a
+  // handle (curvelayerinput.cpp).
+  bool handleEvent(QEvent* event, Viewport& viewport) override;
   // Vertices the last draw handed to GL, for measurements.
   std::size_t drawnVertexCount() const { return mDrawnVertices; }
 
@@ -75,6 +83,12 @@ class CurveLayer : public Layer,
 
  private:
   void drawLabels(const Viewport& viewport) const;
+  bool mousePress(QMouseEvent* event, Viewport& viewport);
+  void doubleClick(QMouseEvent* event, const Viewport& viewport);
+  bool arrowKey(QKeyEvent* event, Viewport& viewport);
+  // Offers the event to a new interaction layer and pushes it on this
+  // layer's manager when it takes it.
+  bool startGesture(const std::shared_ptr<Layer>& layer, QEvent* event, Viewport& viewport);
 
   std::shared_ptr<Tessal::FCurveContainer> mCurves;
   std::shared_ptr<GraphViewColors> mColors;

@@ -136,9 +136,15 @@ double SquaredDistanceToSegment(const Vector2D<double>& p, const Vector2D<double
   return (p - q).dot(p - q);
 }
 
-bool HandleHit(const Vector2D<double>& p, const HandlePixels& h) {
+// The square around the point just beyond a handle's end: the handle's grip.
+bool HandleEndHit(const Vector2D<double>& p, const HandlePixels& h) {
   const Vector2D<double> c = h.end + h.dir * cHandleExtension;
-  if (std::fabs(p.x - c.x) <= cHandleBoxTolerance && std::fabs(p.y - c.y) <= cHandleBoxTolerance) return true;
+  return std::fabs(p.x - c.x) <= cHandleBoxTolerance && std::fabs(p.y - c.y) <= cHandleBoxTolerance;
+}
+
+// The line from the key to that point.
+bool HandleLineHit(const Vector2D<double>& p, const HandlePixels& h) {
+  const Vector2D<double> c = h.end + h.dir * cHandleExtension;
   return SquaredDistanceToSegment(p, h.key, c) <= cHandleLineTolerance * cHandleLineTolerance;
 }
 
@@ -228,21 +234,32 @@ bool PickItem(Tessal::FCurveContainer& curves, Tessal::Selection& selection, con
       continue;
     }
 
-    // Tangent handles that the curve shows.
+    // Tangent handles that the curve shows: their grips first, then, after
+    // the keys, their lines. Every shown line starts at its key, so a press
+    // on a selected key would otherwise always take one of its handles.
     bool limited;
     double lo = 0, hi = 0;
     HandleKeyRange(curve, map, point.x, point.x,
                    cHandleExtension + std::max(cHandleBoxTolerance, cHandleLineTolerance), limited, lo, hi);
-    const Tangent* hitTangent = nullptr;
+    // One pass: the first grip hit wins at once; the first line hit waits
+    // for the keys.
+    const Tangent* lineHit = nullptr;
+    const Tangent* gripHit = nullptr;
     ForEachHandle(curve, lo, hi, limited, [&](const Segment& segment, const Keyframe& key, const Tangent& tangent) {
       HandlePixels h;
-      if (!ComputeHandle(key, tangent, map, true, h) || !HandleHit(point, h)) return false;
+      if (!ComputeHandle(key, tangent, map, true, h)) return false;
+      const bool grip = HandleEndHit(point, h);
+      if (!grip && (lineHit || !HandleLineHit(point, h))) return false;
       if (!IsTangentShown(selection, segment, tangent)) return false;
-      hitTangent = &tangent;
+      if (!grip) {
+        lineHit = &tangent;
+        return false;
+      }
+      gripHit = &tangent;
       return true;
     });
-    if (hitTangent) {
-      result = HitRecord(*hitTangent);
+    if (gripHit) {
+      result = HitRecord(*gripHit);
       return true;
     }
 
@@ -254,6 +271,10 @@ bool PickItem(Tessal::FCurveContainer& curves, Tessal::Selection& selection, con
         result = HitRecord(*key);
         return true;
       }
+    }
+    if (lineHit) {
+      result = HitRecord(*lineHit);
+      return true;
     }
 
     // That segment's polyline.
@@ -304,30 +325,13 @@ bool PickItems(Tessal::FCurveContainer& curves, Tessal::Selection&, const Viewpo
     double lo = 0, hi = 0;
     HandleKeyRange(curve, map, r.x, r.x + r.width, 0.0, limited, lo, hi);
     // Handles come segment by segment, a key's in-handle before its
-    // out-handle; records order the out-handle first.
-    const Tangent* heldIn = nullptr;
-    const Keyframe* heldKey = nullptr;
+    // out-handle: the order of their records.
     ForEachHandle(curve, lo, hi, limited, [&](const Segment&, const Keyframe& key, const Tangent& tangent) {
       const Vector2D<double> k = map.toPixel(key.get());
       const Vector2D<double> e = map.toPixel(key.get() + tangent.get());
-      if (!LineTouches(k, e, r)) return false;
-      if (!tangent.isInTangent() && heldKey == &key) {
-        tangents.emplace_back(tangent);
-        tangents.emplace_back(*heldIn);
-      } else {
-        if (heldIn) tangents.emplace_back(*heldIn);
-        if (tangent.isInTangent()) {
-          heldIn = &tangent;
-          heldKey = &key;
-          return false;
-        }
-        tangents.emplace_back(tangent);
-      }
-      heldIn = nullptr;
-      heldKey = nullptr;
+      if (LineTouches(k, e, r)) tangents.emplace_back(tangent);
       return false;
     });
-    if (heldIn) tangents.emplace_back(*heldIn);
 
     // Segments and keys over the rectangle's width; the curve when any
     // segment is touched.

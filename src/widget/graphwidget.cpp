@@ -203,6 +203,9 @@ void GraphWidget::mouseReleaseEvent(QMouseEvent* event) { delegateEventToLayerMa
 
 void GraphWidget::mouseMoveEvent(QMouseEvent* event) { delegateEventToLayerManager(event); }
 
+// A double click is its own event for the layers, never a second press.
+void GraphWidget::mouseDoubleClickEvent(QMouseEvent* event) { delegateEventToLayerManager(event); }
+
 void GraphWidget::wheelEvent(QWheelEvent* event) {
   // The base handler ignores the event, so it travels on to the parent.
   if (!delegateEventToLayerManager(event)) QOpenGLWidget::wheelEvent(event);

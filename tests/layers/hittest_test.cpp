@@ -82,7 +82,7 @@ TEST_F(Pick, SelectedCurvesComeBeforeUnselectedOnesInContainerOrder) {
   EXPECT_EQ(r, T::HitRecord(KeyAt(*under, 1)));
 }
 
-TEST_F(Pick, AShownHandleWinsOverItsKeyAndAFixedOneIsPickedAtItsDrawnLength) {
+TEST_F(Pick, AKeyWinsOverItsHandleLinesAGripOverAKeyAndAFixedHandleIsPickedAtItsDrawnLength) {
   // The last key's out-handle points right along the flat exterior.
   auto c = add(MakeCurve("bez", {{2, 0, "bezier()", 0}, {5, 0, "bezier()", 0}}));
   auto key = KeyAt(*c, 1);
@@ -93,9 +93,12 @@ TEST_F(Pick, AShownHandleWinsOverItsKeyAndAFixedOneIsPickedAtItsDrawnLength) {
   // Nothing related selected: the handles do not show, the key is hit.
   ASSERT_TRUE(pick(V(100, 50), r));
   EXPECT_EQ(r, T::HitRecord(key));
+  // Shown, the handles' lines start at the key: a press there still takes the key, one beside it the line.
   selection->select(*key);
   ASSERT_TRUE(pick(V(100, 50), r));
-  EXPECT_TRUE(r == T::HitRecord(key->getInTangent()) || r == T::HitRecord(key->getOutTangent()));
+  EXPECT_EQ(r, T::HitRecord(key));
+  ASSERT_TRUE(pick(V(112, 50), r));
+  EXPECT_EQ(r, T::HitRecord(key->getOutTangent()));
   for (double zoom : {1.0, 4.0}) {
     SCOPED_TRACE(zoom);
     viewport.setWorldBounds(R(5 - 5 / zoom, -2 / zoom, 10 / zoom, 4 / zoom));
@@ -106,6 +109,12 @@ TEST_F(Pick, AShownHandleWinsOverItsKeyAndAFixedOneIsPickedAtItsDrawnLength) {
     ASSERT_TRUE(pick(k + V(41, 0), r));
     EXPECT_EQ(r.getType(), T::HitRecord::SegmentRecord);
   }
+  // The grip 32 px out (24 drawn, 8 beyond) wins over a key lying under it.
+  viewport.setWorldBounds(R(0, -2, 10, 4));
+  auto under = c->insertSegment(T::Keyframe(6.6, 0), T::Bezier::create());
+  ASSERT_NE(under, c->end());
+  ASSERT_TRUE(pick(V(132, 50), r));
+  EXPECT_EQ(r, T::HitRecord(key->getOutTangent()));
 }
 
 TEST_F(Pick, RegionTakesTouchedSegmentsTheCurveAndKeysInsideHalfOpenEdges) {
