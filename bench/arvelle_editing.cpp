@@ -60,7 +60,9 @@ V WorldOf(const A::Viewport& viewport, const V& p) {
 }
 
 bool SendMouse(A::Layer& layer, A::Viewport& viewport, QEvent::Type type, const V& p) {
-  QMouseEvent e(type, QPointF(p.x, p.y), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, Qt::LeftButton,
+  // The screen position given: no round trip to the X server for the cursor.
+  const QPointF at(p.x, p.y);
+  QMouseEvent e(type, at, at, type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, Qt::LeftButton,
                 Qt::NoModifier);
   return layer.handleEvent(&e, viewport);
 }

@@ -47,7 +47,9 @@ void BM_HoverMove(benchmark::State& state) {
     }
   }
   auto hover = [&](const QPointF& p) {
-    QMouseEvent e(QEvent::MouseMove, p, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    // With a screen position given, the event does not ask the window system
+    // where the cursor is (a round trip to the X server).
+    QMouseEvent e(QEvent::MouseMove, p, p, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     widget.delegateEventToLayerManager(&e);
   };
   int hits = 0;

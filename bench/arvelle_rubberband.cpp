@@ -36,7 +36,8 @@ const T::Rectangle<double> cFifthRect(480, 270, 1152, 360), cQuarterRect(480, 27
 
 void Send(A::RubberbandLayer& layer, QEvent::Type type, const QPointF& at) {
   const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-  QMouseEvent e(type, at, button, Qt::LeftButton, Qt::NoModifier);
+  // The screen position given: no round trip to the X server for the cursor.
+  QMouseEvent e(type, at, at, button, Qt::LeftButton, Qt::NoModifier);
   layer.handleEvent(&e, TheScene().viewport);
 }
 

@@ -33,8 +33,8 @@ struct DragHost : ::testing::Test {
   ~DragHost() override { T::FCurve::setChangeType(T::FCurve::Idle); }
 
   bool mouse(Layer& layer, QEvent::Type type, V p, Qt::MouseButton button = Qt::LeftButton) {
-    QMouseEvent e(type, QPointF(p.x, p.y), type == QEvent::MouseMove ? Qt::NoButton : button, Qt::LeftButton,
-                  Qt::NoModifier);
+    const QPointF at(p.x, p.y);
+    QMouseEvent e(type, at, at, type == QEvent::MouseMove ? Qt::NoButton : button, Qt::LeftButton, Qt::NoModifier);
     return layer.handleEvent(&e, viewport);
   }
   std::vector<double> xs() const {

@@ -204,24 +204,6 @@ TEST(SwapCurvesCommand, SwapsEveryPairAndRestoresTheSelectionOfEachSide) {
   EXPECT_EQ(s.state(), curves);
 }
 
-TEST(EditCommands, UndoTextsCountWhatTheyMove) {
-  Scene s;
-  s.selectKeys(s.a, {1, 2});
-  const struct {
-    std::size_t positions;
-    const char* text;
-  } rows[] = {{0, "Move Keyframe"}, {1, "Move Keyframe"}, {2, "Move Keyframes"}, {7, "Move Keyframes"}};
-  for (const auto& row : rows) {
-    MoveKeyframesCommand command(s.selection, std::vector<V>(row.positions), SnapSettings(), V(1, 1),
-                                 T::Rectangle<double>(), 0, 0);
-    EXPECT_EQ(command.text().toStdString(), row.text) << row.positions << " positions";
-  }
-  for (const auto& tangent : {KeyAt(*s.a, 1)->getInTangent(), KeyAt(*s.a, 1)->getOutTangent()}) {
-    MoveTangentCommand command(s.selection, tangent, V(1, 1), V(-1, -1));
-    EXPECT_EQ(command.text().toStdString(), "Move Tangent");
-  }
-}
-
 TEST(MoveTangentCommand, PlainFormRestoresOldOffsetsWithTheTypesOfNow) {
   Scene s;
   QUndoStack stack;
