@@ -111,6 +111,7 @@ class GraphWidget : public QOpenGLWidget {
   void keyReleaseEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void enterEvent(QEvent* event) override;
   void leaveEvent(QEvent* event) override;
 
@@ -119,6 +120,9 @@ class GraphWidget : public QOpenGLWidget {
   void emitActionEnd() { emit actionEnd(); }
   // Renders at once when a handler asked for it, then clears the request.
   void applyRepaintNow();
+  // Ends the gesture an interaction layer may be running, as the releases it
+  // waits for would: once hidden or without focus the widget never sees them.
+  void endGestures();
 
   std::shared_ptr<Tessal::FCurveContainer> mCurves;
   std::shared_ptr<Tessal::Selection> mSelection;

@@ -222,7 +222,31 @@ void GraphWidget::keyReleaseEvent(QKeyEvent* event) { delegateEventToLayerManage
 
 void GraphWidget::focusInEvent(QFocusEvent* event) { delegateEventToLayerManager(event); }
 
-void GraphWidget::focusOutEvent(QFocusEvent* event) { delegateEventToLayerManager(event); }
+void GraphWidget::focusOutEvent(QFocusEvent* event) {
+  delegateEventToLayerManager(event);
+  endGestures();
+}
+
+void GraphWidget::hideEvent(QHideEvent* event) {
+  endGestures();
+  QOpenGLWidget::hideEvent(event);
+}
+
+void GraphWidget::endGestures() {
+  if (!mRootLayer || !mViewport) return;
+  const auto& last = mRootLayer->getLastMousePoint();
+  const QPointF at(last.x, last.y);
+  // A layer without a gesture of that button or key takes these as the
+  // harmless releases they are.
+  for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton, Qt::RightButton}) {
+    QMouseEvent release(QEvent::MouseButtonRelease, at, at, button, Qt::NoButton, Qt::NoModifier);
+    mRootLayer->handleEvent(&release, *mViewport);
+  }
+  for (int key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}) {
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    mRootLayer->handleEvent(&release, *mViewport);
+  }
+}
 
 void GraphWidget::enterEvent(QEvent* event) { delegateEventToLayerManager(event); }
 

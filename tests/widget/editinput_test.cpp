@@ -349,4 +349,25 @@ TEST_F(EditInput, gesturesSurviveTheHostDeletingKeysAndASecondButton) {
   EXPECT_TRUE(idle());
 }
 
+TEST_F(EditInput, hidingTheWidgetEndsADragAndANudgeAsTheirReleasesWould) {
+  QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(150, 100));
+  press(QPoint(150, 100));
+  moveWith(QPoint(155, 100), {});
+  moveWith(QPoint(175, 100), {});
+  widget.hide();
+  EXPECT_TRUE(idle());
+  EXPECT_NEAR(key(*a, 1)->getX(), 1.72, 1e-12);  // 25 px less the 3 the dead square absorbed
+  ASSERT_EQ(undo().index(), 1);
+  ASSERT_TRUE(ShowWidget(widget, 400, 300));
+  window = widget.windowHandle();
+  sendKey(Qt::Key_Up);
+  QFocusEvent out(QEvent::FocusOut);
+  QApplication::sendEvent(&widget, &out);
+  EXPECT_TRUE(idle());
+  EXPECT_EQ(undo().index(), 2);
+  undo().undo();
+  undo().undo();
+  EXPECT_EQ(key(*a, 1)->get(), V(1.5, 2));
+}
+
 }  // namespace
