@@ -315,27 +315,21 @@ void MoveKeyframesCommand::redo() {
     FCurve::setChangeType(FCurve::Idle);
     return;
   }
-  mSnapshot.select();
-  FCurve::setChangeType(FCurve::AboutToChange);
-  Tessal::NotifyCurveChanges(*mSelection);
-  FCurve::setChangeType(FCurve::Changing);
-  {
-    FCurve::Switch hold;
-    RestoreKeyframePositions(mWalkBegin, mWalkEnd, mEndPositions);
-  }
-  FCurve::setChangeType(FCurve::Changed);
-  Tessal::NotifyCurveChanges(*mSelection);
-  FCurve::setChangeType(FCurve::Idle);
+  putKeys(mEndPositions);
 }
 
-void MoveKeyframesCommand::undo() {
+void MoveKeyframesCommand::undo() { putKeys(mStartPositions); }
+
+// One bracket around every selected curve; inside a Switch, so that keys put
+// back one by one land exactly where they were recorded.
+void MoveKeyframesCommand::putKeys(const std::vector<Vector2D<double>>& positions) {
   mSnapshot.select();
   FCurve::setChangeType(FCurve::AboutToChange);
   Tessal::NotifyCurveChanges(*mSelection);
   FCurve::setChangeType(FCurve::Changing);
   {
     FCurve::Switch hold;
-    RestoreKeyframePositions(mWalkBegin, mWalkEnd, mStartPositions);
+    RestoreKeyframePositions(mWalkBegin, mWalkEnd, positions);
   }
   FCurve::setChangeType(FCurve::Changed);
   Tessal::NotifyCurveChanges(*mSelection);

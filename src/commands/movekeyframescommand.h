@@ -54,6 +54,8 @@ class MoveKeyframesCommand : public QUndoCommand {
   void redo() override;
 
  private:
+  void putKeys(const std::vector<Tessal::Vector2D<double>>& positions);
+
   std::shared_ptr<Tessal::Selection> mSelection;
   Tessal::SelectionSnapshot mSnapshot;
   std::vector<Tessal::Vector2D<double>> mStartPositions;

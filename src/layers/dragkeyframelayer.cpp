@@ -30,16 +30,7 @@ bool IsArrowKey(int key) {
   return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
 }
 
-bool CanMap(const Viewport& viewport) {
-  return IsUsableRectangle(viewport.getWindowBounds()) && IsUsableRectangle(viewport.getWorldBounds());
-}
 
-Vector2D<double> ToWorld(const Viewport& viewport, const Vector2D<double>& p) {
-  const auto& win = viewport.getWindowBounds();
-  const auto& world = viewport.getWorldBounds();
-  return Vector2D<double>(world.x + (p.x - win.x) * world.width / win.width,
-                          world.y + (win.y + win.height - p.y) * world.height / win.height);
-}
 
 // World units per window pixel; zero when the view cannot be mapped.
 Vector2D<double> PixelSize(const Viewport& viewport) {
@@ -164,7 +155,7 @@ bool DragKeyframeLayer::startDrag(const QMouseEvent& event, const Viewport& view
   const Vector2D<double> p = RoundedPixel(event.localPos());
   mLastWindowPoint = p;
   if (mBegun) mEarlierDelta += mCurrent - mStart;
-  mStart = mCurrent = ToWorld(viewport, p);
+  mStart = mCurrent = WindowToWorld(viewport, p);
   if (event.modifiers() & Qt::ShiftModifier) {
     mConstraint = std::make_unique<XYDragConstraint>(p);
   } else {
@@ -218,7 +209,7 @@ void DragKeyframeLayer::updateDrag(const QMouseEvent& event, const Viewport& vie
   mLastWindowPoint = p;
   Vector2D<double> q = p;
   mConstraint->constrain(q);
-  mCurrent = ToWorld(viewport, q);
+  mCurrent = WindowToWorld(viewport, q);
   apply(viewport);
 }
 

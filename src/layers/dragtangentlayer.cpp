@@ -28,34 +28,19 @@ constexpr double cTwoPi = 2.0 * cPi;
 // across to the wrong side of its key.
 constexpr double cStubLength = 0.01;
 
-bool CanMap(const Viewport& viewport) {
-  return IsUsableRectangle(viewport.getWindowBounds()) && IsUsableRectangle(viewport.getWorldBounds());
-}
 
-Vector2D<double> ToWindow(const Viewport& viewport, const Vector2D<double>& w) {
-  const auto& win = viewport.getWindowBounds();
-  const auto& world = viewport.getWorldBounds();
-  return Vector2D<double>(win.x + (w.x - world.x) * win.width / world.width,
-                          win.y + win.height - (w.y - world.y) * win.height / world.height);
-}
 
-Vector2D<double> ToWorld(const Viewport& viewport, const Vector2D<double>& p) {
-  const auto& win = viewport.getWindowBounds();
-  const auto& world = viewport.getWorldBounds();
-  return Vector2D<double>(world.x + (p.x - win.x) * world.width / win.width,
-                          world.y + (win.y + win.height - p.y) * world.height / win.height);
-}
 
 // The handle's end relative to its key in window pixels (y down), kept on
 // the handle's own side of the key.
 Vector2D<double> WindowOffset(const Viewport& viewport, const Keyframe& key, const Tangent& tangent) {
-  Vector2D<double> offset = ToWindow(viewport, key.get() + tangent.get()) - ToWindow(viewport, key.get());
+  Vector2D<double> offset = WorldToWindow(viewport, key.get() + tangent.get()) - WorldToWindow(viewport, key.get());
   offset.x = tangent.isInTangent() ? std::min(offset.x, 0.0) : std::max(offset.x, 0.0);
   return offset;
 }
 
 void SetFromWindow(const Viewport& viewport, const Keyframe& key, Tangent& tangent, const Vector2D<double>& v) {
-  const Vector2D<double> w = ToWorld(viewport, ToWindow(viewport, key.get()) + v);
+  const Vector2D<double> w = WindowToWorld(viewport, WorldToWindow(viewport, key.get()) + v);
   tangent.set(w.x - key.getX(), w.y - key.getY());
 }
 
@@ -208,7 +193,7 @@ void DragTangentLayer::update(const QMouseEvent& event, const Viewport& viewport
   if (shift != mAngleConstrained) {
     mAngleConstrained = shift;
     if (shift) {
-      const Vector2D<double> keyPoint = ToWindow(viewport, key->get());
+      const Vector2D<double> keyPoint = WorldToWindow(viewport, key->get());
       mConstraint = std::make_unique<AngleDragConstraint>(mTangent, cursor, keyPoint, cursor - keyPoint);
     } else {
       mConstraint = std::make_unique<DelayDragConstraint>(mPressPoint);

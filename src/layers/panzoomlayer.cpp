@@ -30,12 +30,6 @@ bool HasPixels(const Rectangle<double>& win) {
   return win.width > 0 && win.height > 0 && std::isfinite(win.width) && std::isfinite(win.height);
 }
 
-Vector2D<double> WindowToWorld(const Viewport& viewport, const Vector2D<double>& p) {
-  const auto& win = viewport.getWindowBounds();
-  const auto& world = viewport.getWorldBounds();
-  return Vector2D<double>(world.x + (p.x - win.x) * world.width / win.width,
-                          world.y + (win.y + win.height - p.y) * world.height / win.height);
-}
 
 // The rectangle of the given size that keeps world point a under window
 // point p.

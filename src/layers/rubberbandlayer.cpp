@@ -34,19 +34,7 @@ constexpr float cShadeAlpha = 0.3f;
 // Current, line, polygon, enable and colour-buffer state (0x600D).
 constexpr unsigned int cBandState = GL_CURRENT_BIT | GL_LINE_BIT | GL_POLYGON_BIT | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT;
 
-Vector2D<double> ToWorld(const Viewport& viewport, const Vector2D<double>& p) {
-  const auto& win = viewport.getWindowBounds();
-  const auto& world = viewport.getWorldBounds();
-  return Vector2D<double>(world.x + (p.x - win.x) * world.width / win.width,
-                          world.y + (win.y + win.height - p.y) * world.height / win.height);
-}
 
-Vector2D<double> ToWindow(const Viewport& viewport, const Vector2D<double>& w) {
-  const auto& win = viewport.getWindowBounds();
-  const auto& world = viewport.getWorldBounds();
-  return Vector2D<double>(win.x + (w.x - world.x) * win.width / world.width,
-                          win.y + win.height - (w.y - world.y) * win.height / world.height);
-}
 
 bool IsCurve(const HitRecord& record) { return record.getType() == HitRecord::Curve; }
 
@@ -110,7 +98,7 @@ bool RubberbandLayer::handleEvent(QEvent* event, Viewport& viewport) {
       mSubtract = e->modifiers().testFlag(Qt::ControlModifier) && !mAdd;
       const Vector2D<double> p = RoundedPixel(e->localPos());
       mDelay = std::make_unique<DragDelay>(p, cThreshold);
-      mStart = mCurrent = ToWorld(viewport, p);
+      mStart = mCurrent = WindowToWorld(viewport, p);
       mBand.clear();
       if (mAdd || mSubtract) {
         GetSelected(*mSelection, mInitialSelection);
@@ -126,9 +114,9 @@ bool RubberbandLayer::handleEvent(QEvent* event, Viewport& viewport) {
       const Vector2D<double> p = RoundedPixel(static_cast<QMouseEvent*>(event)->localPos());
       mDelay->nextPoint(p);
       if (!mDelay->isDragging()) return true;
-      mCurrent = ToWorld(viewport, p);
+      mCurrent = WindowToWorld(viewport, p);
       // The press point as the view shows it now.
-      const Vector2D<double> s = ToWindow(viewport, mStart);
+      const Vector2D<double> s = WorldToWindow(viewport, mStart);
       const Rectangle<double> rect(std::min(p.x, s.x), std::min(p.y, s.y), std::fabs(p.x - s.x),
                                    std::fabs(p.y - s.y));
       // An unmappable view or rectangle picks nothing: all of the band leaves.
