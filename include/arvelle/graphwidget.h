@@ -95,6 +95,35 @@ class GraphWidget : public QOpenGLWidget {
   // Takes ownership of the command; pushing runs its redo.
   virtual void pushUndoStack(QUndoCommand* iCmd);
 
+  // Edit commands over the selection, each pushed as one undo step whether
+  // or not it finds anything to change (the command decides).
+  virtual void triggerDeleteKeyframes();
+  virtual void triggerBreakdownKeyframes();
+  virtual void triggerLockKeyframes();
+  virtual void triggerUnlockKeyframes();
+  virtual void triggerWeightedTangents();
+  // 0 Fixed, 1 Flat, 2 Linear, 3 Smooth, 4 SmoothNormal, 5 Clamped,
+  // 6 Plateau; the low byte of the code is stored.
+  virtual void triggerSetTangentType(int code);
+  // An interpolator name the factory knows, e.g. "linear()".
+  virtual void triggerSetSegmentType(const QString& name);
+  // Turns the keyframe insertion mode on; with the Insert key's event, a
+  // mode already on receives the key and ends. Null: only turns it on.
+  virtual void insertKeyframeLayer(QEvent* event);
+
+  // Framing, animated over a third of a second: every visible curve, the
+  // selection (its keys, or its curves when it holds no key), per axis or
+  // both; the selection when anything selected exists, else everything; the
+  // world limits.
+  virtual void triggerFrameAll();
+  virtual void triggerFrameAllX();
+  virtual void triggerFrameAllY();
+  virtual void triggerFrameSelected();
+  virtual void triggerFrameSelectedX();
+  virtual void triggerFrameSelectedY();
+  virtual void triggerFrameAuto();
+  virtual void triggerFrameWorldLimits();
+
  protected:
   void init();
 

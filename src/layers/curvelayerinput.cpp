@@ -8,6 +8,7 @@
 #include "layers/dragkeyframelayer.h"
 #include "layers/dragtangentlayer.h"
 #include "layers/hittest.h"
+#include "layers/insertkeyframelayer.h"
 #include "layers/rubberbandlayer.h"
 
 #include <QKeyEvent>
@@ -70,6 +71,12 @@ bool CurveLayer::startGesture(const std::shared_ptr<Layer>& layer, QEvent* event
 bool CurveLayer::mousePress(QMouseEvent* event, Viewport& viewport) {
   if (!mPicking) return false;
   clearHighlight();
+  if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier) &&
+      (event->modifiers() & Qt::AltModifier)) {
+    if (const auto manager = getManager())
+      InsertKeyframeAt(RoundedPixel(event->localPos()), mSnapSettings, mCurves, mSelection, viewport, *manager);
+    return true;
+  }
   if (event->button() != Qt::LeftButton) return false;
 
   HitRecord hit;

@@ -32,7 +32,9 @@ bool FocusLayer::handleEvent(QEvent* event, Viewport&) {
   if (event->type() != QEvent::Enter && event->type() != QEvent::Leave) return false;
   mPointerInside = event->type() == QEvent::Enter;
   emit notifyLayerChanged();
-  return true;
+  // Tracked, not taken: the layers below follow the pointer too (the
+  // insertion marker hides when it leaves).
+  return false;
 }
 
 void FocusLayer::draw(const Viewport& viewport) const {

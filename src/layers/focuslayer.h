@@ -26,7 +26,7 @@ class FocusLayer : public Layer, public ColorsObserver {
   QColor frameColor() const;
 
   void draw(const Viewport& viewport) const override;
-  // Takes Enter and Leave, nothing else.
+  // Follows Enter and Leave without taking them; takes nothing.
   bool handleEvent(QEvent* event, Viewport& viewport) override;
   void colorsChanged() override;
 

@@ -4,6 +4,8 @@
 
 #include <arvelle/viewport.h>
 
+#include <tessal/queries.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -30,69 +32,11 @@ bool Finite(const Vector2D<double>& p) { return std::isfinite(p.x) && std::isfin
 // ---------------------------------------------------------------- handle reach
 
 // Curves up to this many entries have every handle tested; longer ones only
-// the handles whose key lies within reach of the point, for which the
-// longest handle of the curve is remembered between picks.
+// the handles whose key lies within the curve's handle reach of the point.
 constexpr std::size_t cScanAllEntries = 256;
 
-// The longest horizontal extent of any handle of a curve, in world units,
-// remembered per curve until any curve reports a change (the same reports
-// that repaint the view), or the curve's entry count changes, or it dies.
-class HandleReach : public Tessal::FCurveObserver {
- public:
-  static HandleReach& instance() {
-    // Never destroyed: the curve library's own statics may still notify
-    // while the program exits.
-    static HandleReach* reach = new HandleReach;
-    return *reach;
-  }
-
-  double maxOffsetX(const FCurve& curve) {
-    Entry& e = mEntries[&curve];
-    if (e.generation == mGeneration && e.size == curve.size() && !e.curve.expired() &&
-        e.curve.lock().get() == &curve) {
-      return e.maxX;
-    }
-    if (mEntries.size() > 4096) prune();
-    Entry& fresh = mEntries[&curve];
-    fresh.curve = curve.sharedFromThis();
-    fresh.size = curve.size();
-    fresh.generation = mGeneration;
-    fresh.maxX = measure(curve);
-    return fresh.maxX;
-  }
-
-  void curveChanged(FCurve&) override { ++mGeneration; }
-
- private:
-  HandleReach() { FCurve::subscribeGlobal(*this); }
-
-  struct Entry {
-    std::weak_ptr<const FCurve> curve;
-    std::size_t size = 0;
-    std::uint64_t generation = 0;
-    double maxX = 0;
-  };
-
-  static double measure(const FCurve& curve) {
-    // A zero-length handle still reaches its substitute length.
-    double m = 0.0001;
-    for (auto it = curve.begin(); it != curve.end(); ++it) {
-      const Segment& segment = *it.operator->();
-      if (segment.hasLeftKey()) m = std::max(m, std::fabs(segment.getOutTangent()->get().x));
-      if (segment.hasRightKey()) m = std::max(m, std::fabs(segment.getInTangent()->get().x));
-    }
-    return m;
-  }
-
-  void prune() {
-    for (auto it = mEntries.begin(); it != mEntries.end();) {
-      it = it->second.curve.expired() ? mEntries.erase(it) : std::next(it);
-    }
-  }
-
-  std::unordered_map<const FCurve*, Entry> mEntries;
-  std::uint64_t mGeneration = 1;
-};
+// A zero-length handle still reaches its substitute length.
+constexpr double cSubstituteReach = 0.0001;
 
 // Calls f(segment, key, tangent) for every handle of a segment that uses
 // tangents, in key order, out-tangent before in-tangent; on a long curve only
@@ -203,7 +147,7 @@ void HandleKeyRange(const FCurve& curve, const PixelMap& map, double px0, double
                     bool& limited, double& lo, double& hi) {
   limited = curve.size() > cScanAllEntries;
   if (!limited) return;
-  const double reachX = HandleReach::instance().maxOffsetX(curve);
+  const double reachX = std::max(cSubstituteReach, Tessal::GetHandleReach(curve));
   // A pixel of slack absorbs rounding between the two mappings.
   const double pixels = std::max(cFixedHandleLength, reachX * map.sx) + extraPixels + 2.0;
   const double margin = std::max(reachX, pixels * map.upx);

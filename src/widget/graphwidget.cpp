@@ -213,8 +213,32 @@ void GraphWidget::wheelEvent(QWheelEvent* event) {
 
 void GraphWidget::keyPressEvent(QKeyEvent* event) {
   // The widget's own single-key shortcuts are looked at here, before the
-  // layers.
-  delegateEventToLayerManager(event);
+  // layers; modifiers are not.
+  switch (event->key()) {
+    case Qt::Key_Delete:
+      // A held key repeats: the deletes after the first would find nothing
+      // selected, and with one undo step each would push out the real one.
+      if (!event->isAutoRepeat()) triggerDeleteKeyframes();
+      event->accept();
+      break;
+    case Qt::Key_Insert:
+      insertKeyframeLayer(event);
+      break;
+    case Qt::Key_Home:
+    case Qt::Key_F:
+    case Qt::Key_A:
+      // Taken also while the view may not move, so that no layer sees them.
+      if (mViewport->isPanZoomEnabled()) {
+        if (event->key() == Qt::Key_Home) triggerFrameWorldLimits();
+        else if (event->key() == Qt::Key_F) triggerFrameAuto();
+        else triggerFrameAll();
+      }
+      event->accept();
+      break;
+    default:
+      delegateEventToLayerManager(event);
+      break;
+  }
   applyRepaintNow();
 }
 

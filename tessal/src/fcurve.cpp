@@ -73,6 +73,11 @@ CurveData::~CurveData() {
   }
 }
 
+void Access::writeOffset(Tangent& t, const Vector2D<double>& o) {
+  t.mOffset = o;
+  if (CurveData* c = entryOf(t)->curve) c->noteHandle(o.x);
+}
+
 std::shared_ptr<Keyframe> Access::keyPtr(const Entry* e) {
   if (!e || !e->curve || e->leading) return {};
   return std::shared_ptr<Keyframe>(e->self, const_cast<Keyframe*>(&e->key()));
@@ -276,7 +281,7 @@ void Tangent::set(const Vector2D<double>& offset) {
     o = o * (want / have);
     if (!InRange(o)) return;
   }
-  mOffset = o;
+  Access::writeOffset(*this, o);
   if (Private::IsAutomatic(mType)) mType = TangentType::Fixed;
   Entry* k = OwningKeyEntry(*this);
   if (!k || !k->isTangentsUnified()) return;
@@ -284,7 +289,7 @@ void Tangent::set(const Vector2D<double>& offset) {
   const double len = opp->mOffset.length(), have = o.length();
   if (have > 0 && len > 0) {
     const Vector2D<double> turned = o * (-len / have);
-    if (InRange(turned)) opp->mOffset = turned;
+    if (InRange(turned)) Access::writeOffset(*opp, turned);
   }
   // The opposite handle now stands where this call put it: an upkeep must
   // not move it either.

@@ -92,9 +92,10 @@ std::shared_ptr<FCurve> FCurve::createCopy(const FCurve& source) {
   fresh->curve = nullptr;
   const Entry* next = from.leading;
   Private::TreeBuilder index(to, from.size());
+  // The copy measures its handles' reach exactly as it goes.
   Private::AllocateEntries(from.size(), [&](Entry* n, std::size_t) {
-    CopyEntry(*next, *n);
     n->curve = &to;
+    CopyEntry(*next, *n);
     index.add(n);
     next = next->next();
   });
@@ -175,6 +176,33 @@ bool FCurve::removeSegment(Projection entry) {
   Private::MarkDirty(c, n);
   Private::RequestUpkeep(c);
   return true;
+}
+
+FCurve::Projection FCurve::restoreSegment(const std::shared_ptr<Keyframe>& key) {
+  Entry* e = key ? Access::entryOf(*key) : nullptr;
+  CurveData& c = *mData;
+  if (!e || e->curve || e->leading || !InRange(e->get())) return end();
+  if (c.find(e->id) || c.findSegment(e->segId)) return end();
+  const double x = e->get().x;
+  Entry* cover = c.cover(x);
+  Entry* next = cover->next();
+  if (!cover->leading && Private::TooClose(x - cover->get().x)) return end();
+  if (next && Private::TooClose(next->get().x - x)) return end();
+  if (!e->getInterpolator()) e->segment().setInterpolator(Bezier::create());
+
+  // The key's own control block: the entry is the one its holders share.
+  e->self = std::shared_ptr<Entry>(key, e);
+  e->curve = &c;
+  e->dirty = false;
+  Private::TreeInsertAfter(c, cover, e);
+  c.indexAdd(e);
+  c.noteHandle(e->in().get().x);
+  c.noteHandle(e->out().get().x);
+  if (e->swapped || e->segId != e->id) c.remapped = true;
+  Private::StructureChanged(c);
+  Private::MarkAround(c, e);
+  Private::RequestUpkeep(c);
+  return Projection(&c, e);
 }
 
 namespace Private {
@@ -280,6 +308,7 @@ void FCurve::clear() {
   c.orderSuspect = false;
   Entry* lead = c.leading;
   c.remapped = lead->segId != lead->id;
+  c.handleReach = 0;
   Private::TreeBuild(c, {lead});
   for (Entry* e : entries) {
     if (e == lead) continue;

@@ -280,6 +280,13 @@ struct CurveData {
   IndexNode* indexRoot = nullptr;  // owned
 
   bool orderSuspect = false; // a set() may have broken the x order
+  // No handle reaches further from its key in x than this (it may reach
+  // less: handles that shrank or went keep it up until a copy measures).
+  double handleReach = 0;
+  void noteHandle(double x) {
+    const double r = x < 0 ? -x : x;
+    if (r > handleReach) handleReach = r;
+  }
   bool upkeepPending = false;
   std::vector<std::shared_ptr<Entry>> dirtyEntries;
 
@@ -374,14 +381,17 @@ struct Access {
     std::uint8_t flags = 0;
   };
   static TangentValue value(const Tangent& t) { return {t.mOffset, t.mType, t.mFlags}; }
+  // Every write of a handle's offset comes through here: the curve keeps
+  // an upper bound of its handles' horizontal reach.
+  static void writeOffset(Tangent& t, const Vector2D<double>& o);
   // Offset, type and flags; the slot stays an in- or an out-handle.
   static void assign(Tangent& t, const TangentValue& v) {
-    t.mOffset = v.offset;
+    writeOffset(t, v.offset);
     t.mType = v.type;
     t.mFlags = static_cast<std::uint8_t>((v.flags & ~Tangent::cIn) | (t.mFlags & Tangent::cIn));
   }
   // Raw writes that bypass unification, locking and upkeep.
-  static void setOffset(Tangent& t, const Vector2D<double>& o) { t.mOffset = o; }
+  static void setOffset(Tangent& t, const Vector2D<double>& o) { writeOffset(t, o); }
   static void setType(Tangent& t, unsigned char type) { t.mType = type; }
   static void setPosition(Keyframe& k, const Vector2D<double>& p) { k.mPos = p; }
   static std::uint8_t& keyFlags(Keyframe& k) { return k.mFlags; }

@@ -193,6 +193,8 @@ FCurve::Projection GetIndexedSegmentIterator(FCurve& curve, int index) {
   return Access::iteratorOf(data, e);
 }
 
+double GetHandleReach(const FCurve& curve) { return Access::data(curve)->handleReach; }
+
 bool GetNewKeyframe(const FCurve& curve, double x, Vector2D<double>& point) {
   if (!std::isfinite(x)) return false;
   const double y = curve.eval(x);

@@ -148,6 +148,33 @@ TEST(Identities, aCurveBuiltKeyByKeyGetsBothHandlesOfEverySpan) {
   EXPECT_EQ(Key(*clip, 10)->getOutTangent()->get(), outs[1]);
 }
 
+TEST(Identities, aRemovedKeyPutBackKeepsItsHandlesSegmentAndIdentities) {
+  auto box = std::make_shared<FCurveContainer>();
+  auto c = Zigzag();
+  box->addCurve(c);
+  Selection sel(box);
+  SetHandle(*Key(*c, 10), false, 2, 3, true);
+  std::next(c->begin(), 2)->setProperty("tag", "from ten");
+  const auto before = State(*c);
+  auto key = Key(*c, 10);
+  sel.select(*key);
+  sel.select(*key->getOutTangent());
+  sel.select(*key->getRightSegment());
+  ASSERT_TRUE(c->removeSegment(c->findSegment(10)));
+  EXPECT_EQ(c->restoreSegment(Key(*c, 20)), c->end()) << "a key still in a curve";
+  const auto back = c->restoreSegment(key);
+  ASSERT_NE(back, c->end());
+  EXPECT_TRUE(Unchanged(*c, before));
+  EXPECT_TRUE(IsValidCurve(*c));
+  EXPECT_TRUE(sel.isSelected(*key) && sel.isSelected(*key->getOutTangent()) && sel.isSelected(*key->getRightSegment()));
+  EXPECT_EQ(c->restoreSegment(key), c->end()) << "already back";
+  // A key put where another now stands does not fit.
+  ASSERT_TRUE(c->removeSegment(c->findSegment(10)));
+  c->insertSegment(Keyframe(10.005, 0), Bezier::create());
+  EXPECT_EQ(c->restoreSegment(key), c->end());
+  EXPECT_TRUE(IsValidCurve(*c));
+}
+
 TEST(Identities, flipsAndNegativeScalesKeepEverySelectedElementSelected) {
   const struct { const char* what; std::function<bool(FCurve&)> op; } rows[] = {
       {"flip horizontal", [](FCurve& c) { return FlipCurve(c, FlipHorizontal, 15, 0); }},

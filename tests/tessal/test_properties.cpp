@@ -105,6 +105,11 @@ struct Editing {
     for (const auto& c : *box) {
       if (AssertionResult r = IsValidCurve(*c); !r) return r << " in " << c->getName();
       if (AssertionResult r = IndexSound(*c); !r) return r;
+      // The reach a handle search relies on covers every handle.
+      for (auto it = std::next(c->begin()); it != c->end(); ++it) {
+        for (const auto& t : {it.key()->getInTangent(), it.key()->getOutTangent()})
+          if (std::fabs(t->get().x) > GetHandleReach(*c)) return AssertionFailure() << "a handle beyond the reach";
+      }
     }
     for (auto it = sel.begin(); it != sel.end(); ++it) {
       const HitRecord& r = *it;

@@ -347,6 +347,14 @@ class FCurve : public SharedFromThis<FCurve> {
   // Removes the entry's key; the previous segment then runs to the removed
   // segment's right key. The leading entry and end() are refused (false).
   bool removeSegment(Projection entry);
+  // Puts back a key that removeSegment took out (held through its
+  // shared_ptr), with its handles, the segment that started at it and every
+  // identity: what an undo of a removal, or a redo of an insertion, needs so
+  // that later commands recorded against the key find it again. Returns
+  // end() and changes nothing for a key still in a curve, one whose
+  // identities this curve already holds, or one that no longer fits between
+  // its neighbours.
+  Projection restoreSegment(const std::shared_ptr<Keyframe>& key);
   // Removes every key.
   void clear();
 

@@ -30,6 +30,12 @@ int GetSegmentIndex(const FCurve& curve, const Segment& segment);
 // end() when out of range.
 FCurve::Projection GetIndexedSegmentIterator(FCurve& curve, int index);
 
+// No handle of the curve reaches further than this from its key in x, so a
+// search for handles near an x need look only at keys within it. An upper
+// bound, O(1): it follows every handle that grows, and may stay above the
+// longest one after handles shrink (a copy of the curve measures it anew).
+double GetHandleReach(const FCurve& curve);
+
 // (x, eval(x)). False (point untouched) for a non-finite x.
 bool GetNewKeyframe(const FCurve& curve, double x, Vector2D<double>& point);
 

@@ -1,0 +1,70 @@
+// The widget's trigger slots: each builds one command over the widget's
+// selection and pushes it, or switches an interaction mode.
+#include <arvelle/graphwidget.h>
+
+#include <arvelle/layer.h>
+
+#include "commands/deletekeyframescommand.h"
+#include "commands/keyframestatecommands.h"
+#include "commands/typecommands.h"
+#include "layers/insertkeyframelayer.h"
+#include "widget/framing.h"
+
+#include <QEvent>
+
+#include <algorithm>
+
+namespace Zentho {
+namespace Arvelle {
+inline namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS {
+
+void GraphWidget::triggerDeleteKeyframes() { pushUndoStack(new DeleteKeyframesCommand(mSelection)); }
+
+void GraphWidget::triggerBreakdownKeyframes() { pushUndoStack(new BreakdownKeyframesCommand(mSelection)); }
+
+void GraphWidget::triggerLockKeyframes() { pushUndoStack(new LockKeyframesCommand(mSelection, true)); }
+
+void GraphWidget::triggerUnlockKeyframes() { pushUndoStack(new LockKeyframesCommand(mSelection, false)); }
+
+void GraphWidget::triggerWeightedTangents() { pushUndoStack(new WeightedTangentsCommand(mSelection)); }
+
+void GraphWidget::triggerSetTangentType(int code) {
+  pushUndoStack(new SetTangentTypeCommand(mSelection, static_cast<unsigned char>(code & 0xFF)));
+}
+
+void GraphWidget::triggerSetSegmentType(const QString& name) {
+  pushUndoStack(new SetSegmentTypeCommand(mSelection, name));
+}
+
+void GraphWidget::insertKeyframeLayer(QEvent* event) {
+  if (!mRootLayer->findLayer("Insert Keyframe Layer")) {
+    auto layer = std::make_shared<InsertKeyframeLayer>(mCurves, mSelection, mViewport, mColors, mFont);
+    mUserLayers->pushLayer(layer);
+    connect(layer.get(), &Layer::requestDrawText, this, &GraphWidget::drawText);
+    if (event) event->setAccepted(true);
+    update();
+    return;
+  }
+  // The mode's layer takes the Insert key and ends itself.
+  if (event) delegateEventToLayerManager(event);
+}
+
+void GraphWidget::triggerFrameAll() { FrameVisibleExtents(mRootLayer, mViewport, mCurves, mSelection, Both); }
+void GraphWidget::triggerFrameAllX() { FrameVisibleExtents(mRootLayer, mViewport, mCurves, mSelection, XOnly); }
+void GraphWidget::triggerFrameAllY() { FrameVisibleExtents(mRootLayer, mViewport, mCurves, mSelection, YOnly); }
+void GraphWidget::triggerFrameSelected() { FrameSelectedExtents(mRootLayer, mViewport, mSelection, Both); }
+void GraphWidget::triggerFrameSelectedX() { FrameSelectedExtents(mRootLayer, mViewport, mSelection, XOnly); }
+void GraphWidget::triggerFrameSelectedY() { FrameSelectedExtents(mRootLayer, mViewport, mSelection, YOnly); }
+
+void GraphWidget::triggerFrameAuto() {
+  const Tessal::Private::SelectionFilter exists;
+  const bool any = std::any_of(mSelection->begin(), mSelection->end(), exists);
+  if (any) triggerFrameSelected();
+  else triggerFrameAll();
+}
+
+void GraphWidget::triggerFrameWorldLimits() { AnimateViewport(mRootLayer, mViewport, mViewport->getWorldLimits()); }
+
+}  // namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS
+}  // namespace Arvelle
+}  // namespace Zentho
