@@ -124,6 +124,15 @@ class GraphWidget : public QOpenGLWidget {
   virtual void triggerFrameAuto();
   virtual void triggerFrameWorldLimits();
 
+  // Bakes the selected segments, or the interior of each selected curve, at
+  // a step of 1.
+  virtual void triggerBakeCurves();
+  // The selected keys of the one selected curve to the widget's own
+  // clipboard (an unsuccessful copy empties it); pasted into the one
+  // selected curve at the x they were copied from.
+  virtual void triggerCopyKeyframes();
+  virtual void triggerPasteKeyframes();
+
  protected:
   void init();
 

@@ -39,7 +39,9 @@ class Viewport {
   // All zero when there are no limits.
   const Tessal::Rectangle<double>& getWorldLimits() const { return mWorldLimits; }
 
-  // Each notifies once when the stored rectangle really changes.
+  // Each notifies once when the stored rectangle really changes. World
+  // bounds that are not finite or have no positive width and height are
+  // refused: nothing changes, nobody hears.
   void setWindowBounds(const Tessal::Rectangle<double>& bounds);
   void setWorldBounds(const Tessal::Rectangle<double>& bounds);
   // A non-positive width or height clears the limits to (0, 0, 0, 0).

@@ -1,5 +1,7 @@
 #include <arvelle/viewport.h>
 
+#include <cmath>
+
 ZENTHO_ARVELLE_NAMESPACE_BEGIN
 
 ViewportObserver::~ViewportObserver() = default;
@@ -20,7 +22,15 @@ void Viewport::store(Tessal::Rectangle<double>& field, const Tessal::Rectangle<d
 
 void Viewport::setWindowBounds(const Tessal::Rectangle<double>& bounds) { store(mWindowBounds, bounds); }
 
-void Viewport::setWorldBounds(const Tessal::Rectangle<double>& bounds) { store(mWorldBounds, bounds); }
+void Viewport::setWorldBounds(const Tessal::Rectangle<double>& bounds) {
+  // A view that cannot be shown would blank the widget and poison every
+  // mapping; the one there stays.
+  const bool finite = std::isfinite(bounds.x) && std::isfinite(bounds.y) && std::isfinite(bounds.width) &&
+                      std::isfinite(bounds.height) && std::isfinite(bounds.x + bounds.width) &&
+                      std::isfinite(bounds.y + bounds.height);
+  if (!finite || !(bounds.width > 0) || !(bounds.height > 0)) return;
+  store(mWorldBounds, bounds);
+}
 
 void Viewport::setWorldLimits(const Tessal::Rectangle<double>& limits) {
   // A box without area is no box: readers test for all zero.

@@ -4,8 +4,10 @@
 
 #include <arvelle/layer.h>
 
+#include "commands/curvecommands.h"
 #include "commands/deletekeyframescommand.h"
 #include "commands/keyframestatecommands.h"
+#include "commands/pastekeyframescommand.h"
 #include "commands/typecommands.h"
 #include "layers/insertkeyframelayer.h"
 #include "widget/framing.h"
@@ -34,6 +36,17 @@ void GraphWidget::triggerSetTangentType(int code) {
 
 void GraphWidget::triggerSetSegmentType(const QString& name) {
   pushUndoStack(new SetSegmentTypeCommand(mSelection, name));
+}
+
+void GraphWidget::triggerBakeCurves() { pushUndoStack(new BakeCurvesCommand(mSelection)); }
+
+void GraphWidget::triggerCopyKeyframes() { mCopyBuffer = CopyKeyframes(*mSelection); }
+
+void GraphWidget::triggerPasteKeyframes() {
+  if (!mCopyBuffer || !CanCopyOrPaste(*mSelection)) return;
+  const auto first = Tessal::BeginSelectedCurves(*mSelection);
+  if (first == Tessal::EndSelectedCurves(*mSelection) || !first->getCurve()) return;
+  pushUndoStack(new PasteKeyframesCommand(mSelection, first->getCurve(), mCopyBuffer, 0.0));
 }
 
 void GraphWidget::insertKeyframeLayer(QEvent* event) {

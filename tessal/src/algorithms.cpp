@@ -166,11 +166,10 @@ bool FirstLastKey(const FCurve& curve, double& x0, double& x1) {
 
 // ---------------------------------------------------------------- mapping
 
-// A handle's offset scaled by (sx, sy); automatic handles are recomputed by
-// the upkeep afterwards, so only the others must stay in range.
-bool ScaleHandle(const Tangent& t, double sx, double sy, Vector2D<double>& out) {
-  out = Vector2D<double>(sx * t.get().x, sy * t.get().y);
-  return InRange(out) || Private::IsAutomatic(t.getType());
+// A handle's offset scaled by (sx, sy) stays in range; automatic handles
+// are recomputed afterwards and need no check.
+bool ScaleHandle(const Tangent& t, double sx, double sy) {
+  return Private::IsAutomatic(t.getType()) || InRange(Vector2D<double>(sx * t.get().x, sy * t.get().y));
 }
 
 // x' = sx x + tx, y' = sy y + ty with handles scaled, in place, so that
@@ -184,41 +183,57 @@ bool MapCurve(FCurve& curve, double sx, double tx, double sy, double ty) {
   if (!Finite(sx) || !Finite(tx) || !Finite(sy) || !Finite(ty) || sx == 0.0) return false;
   using Private::Entry;
   Private::CurveData& c = *Access::data(curve);
-  const std::vector<Entry*> v = Private::TreeEntries(c);  // the leading entry first
-  const std::size_t n = v.size() - 1;
-  struct Mapped {
-    Vector2D<double> pos, in, out;
-  };
-  std::vector<Mapped> mapped(v.size());
-  for (std::size_t i = 1; i < v.size(); ++i) {
-    const Entry& e = *v[i];
-    Mapped& m = mapped[i];
-    m.pos = Vector2D<double>(sx * e.getX() + tx, sy * e.getY() + ty);
-    if (!InRange(m.pos) || !ScaleHandle(e.in(), sx, sy, m.in) || !ScaleHandle(e.out(), sx, sy, m.out)) return false;
+  auto position = [&](const Entry& e) { return Vector2D<double>(sx * e.getX() + tx, sy * e.getY() + ty); };
+  // Checked in one pass before anything changes; the new values are worked
+  // out again when they are written rather than stored for a million keys.
+  std::size_t n = 0;
+  double lastX = 0;
+  for (const Entry* e = c.first()->next(); e; e = e->next(), ++n) {
+    const Vector2D<double> p = position(*e);
+    if (!InRange(p) || !ScaleHandle(e->in(), sx, sy) || !ScaleHandle(e->out(), sx, sy)) return false;
     // The same tolerance the curve itself applies, so a curve is never
     // refused a mapping that keeps its own key gaps.
-    if (i > 1 && Private::TooClose(std::fabs(m.pos.x - mapped[i - 1].pos.x))) return false;
+    if (n > 0 && Private::TooClose(std::fabs(p.x - lastX))) return false;
+    lastX = p.x;
   }
   if (n == 0) return true;
 
+  auto map = [&](Entry& e) {
+    Access::setPosition(e.key(), position(e));
+    // Automatic handles are recomputed from the keys below.
+    for (Tangent* t : {&e.in(), &e.out()}) {
+      if (!Private::IsAutomatic(t->getType()))
+        Access::setOffset(*t, Vector2D<double>(sx * t->get().x, sy * t->get().y));
+    }
+  };
+  if (sx > 0) {
+    if (Private::IsDeferred(c)) {
+      for (Entry* e = c.first()->next(); e; e = e->next()) map(*e);
+      Private::RefreshAllHandles(c);
+    } else {
+      // One pass: a key's automatic handles follow its neighbours, so they
+      // are worked out one key behind the mapping.
+      Entry* behind = nullptr;
+      for (Entry* e = c.first()->next(); e; e = e->next()) {
+        map(*e);
+        if (behind) Private::ComputeAutoHandles(behind);
+        behind = e;
+      }
+      Private::ComputeAutoHandles(behind);
+    }
+    Private::TreeRefreshXs(c);
+    Private::StructureChanged(c);
+    return true;
+  }
+
+  const std::vector<Entry*> v = Private::TreeEntries(c);  // the leading entry first
   for (std::size_t i = 1; i < v.size(); ++i) {
     Entry& e = *v[i];
-    Access::setPosition(e.key(), mapped[i].pos);
-    Access::setOffset(e.in(), mapped[i].in);
-    Access::setOffset(e.out(), mapped[i].out);
-    if (sx < 0) {
-      const Access::TangentValue in = Access::value(e.in());
-      Access::assign(e.in(), Access::value(e.out()));
-      Access::assign(e.out(), in);
-      e.swapped = !e.swapped;
-    }
-    Private::MarkDirty(c, &e);
-  }
-  if (sx > 0) {
-    Private::TreeBuild(c, v);  // the index keeps every key's new x
-    Private::StructureChanged(c);
-    Private::RequestUpkeep(c);
-    return true;
+    map(e);
+    const Access::TangentValue in = Access::value(e.in());
+    Access::assign(e.in(), Access::value(e.out()));
+    Access::assign(e.out(), in);
+    e.swapped = !e.swapped;
   }
 
   // Reversed: the segment of entry i (running from key i to key i + 1 in
@@ -248,7 +263,7 @@ bool MapCurve(FCurve& curve, double sx, double tx, double sy, double ty) {
   for (const Entry* e : v) c.remapped = c.remapped || e->swapped || e->segId != e->id;
   c.indexReset();
   Private::EntriesChanged(c);
-  Private::RequestUpkeep(c);
+  Private::RefreshAllHandles(c);
   return true;
 }
 
@@ -299,6 +314,21 @@ void BezierBeforeRun(Private::CurveData& c, double x0, const std::shared_ptr<Int
   if (!e->isExterior() && e->getInterpolator() != bez) e->setInterpolator(bez);
 }
 
+// The keys standing at a rewritten span's ends keep the handles that face
+// away from the span: automatic ones would follow the new keys inside and
+// bend the curve beyond the span. Returns the key at x1, if any.
+Private::Entry* HoldOuterHandles(Private::CurveData& c, double x0, double x1) {
+  auto hold = [](Tangent& t) {
+    if (Private::IsAutomatic(t.getType())) Access::setType(t, TangentType::Fixed);
+  };
+  Private::Entry* left = c.cover(x0);
+  if (!left->leading && left->getX() == x0) hold(left->in());
+  Private::Entry* right = c.cover(x1);
+  if (right->leading || right->getX() != x1) return nullptr;
+  hold(right->out());
+  return right;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- bake
@@ -318,6 +348,16 @@ bool BakeCurve(FCurve& curve, double x0, double x1, double step) {
   FCurve::Switch hold(curve);
   Private::CurveData& c = *Access::data(curve);
   const double h = step / 3.0;
+  // The span's end keys keep its outside as it is, and face into the span
+  // along the curve as the baked keys do.
+  Private::Entry* right = HoldOuterHandles(c, x0, x1);
+  Private::Entry* left = c.cover(x0);
+  if (!left->leading && left->getX() == x0)
+    Access::assign(left->out(), Access::handle(false, TangentType::Fixed, Vector2D<double>(h, slopes.front() * h)));
+  if (right && right->prev() && !right->prev()->leading) {
+    const double m = right->prev()->segment().evalFirstDerivative(x1);
+    if (std::isfinite(m)) Access::assign(right->in(), Access::handle(true, TangentType::Fixed, Vector2D<double>(-h, -m * h)));
+  }
   if (!c.orderSuspect) {
     // A key already at either end keeps its handles.
     Private::ReplaceRun(c, x0, x1, points, bez, [&](std::size_t k, Access::TangentValue& in, Access::TangentValue& out) {
@@ -364,6 +404,7 @@ bool SmoothCurve(FCurve& curve, double x0, double x1, double step, int radius, i
   const auto bez = Bezier::create();
   FCurve::Switch hold(curve);
   Private::CurveData& c = *Access::data(curve);
+  HoldOuterHandles(c, x0, x1);
   if (!c.orderSuspect) {
     // As in BakeCurve: one run. Clamped handles are computed by the upkeep.
     Private::ReplaceRun(c, x0, x1, points, bez, [](std::size_t, Access::TangentValue& in, Access::TangentValue& out) {

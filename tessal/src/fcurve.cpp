@@ -43,6 +43,7 @@ const RecordKey* Access::recordKey(const FCurve& curve, std::uint64_t order) {
 }
 
 void StructureChanged(CurveData& c) {
+  c.shapeChanged();
   if (!c.owner) return;
   for (const auto& m : Access::memberships(*c.owner)) Access::touch(*m.container);
 }
@@ -75,7 +76,16 @@ CurveData::~CurveData() {
 
 void Access::writeOffset(Tangent& t, const Vector2D<double>& o) {
   t.mOffset = o;
-  if (CurveData* c = entryOf(t)->curve) c->noteHandle(o.x);
+  if (CurveData* c = entryOf(t)->curve) {
+    c->noteHandle(o.x);
+    c->shapeChanged();
+  }
+}
+
+void Access::setPosition(Keyframe& k, const Vector2D<double>& p) {
+  k.mPos = p;
+  if (Entry* e = entryOf(k))
+    if (e->curve) e->curve->shapeChanged();
 }
 
 std::shared_ptr<Keyframe> Access::keyPtr(const Entry* e) {
@@ -307,6 +317,8 @@ void Tangent::setType(unsigned char type) {
 }
 
 void Tangent::setWeighted(bool weighted) {
+  if (weighted == isWeighted()) return;
+  if (Entry* e = OwningKeyEntry(*this)) e->curve->shapeChanged();
   mFlags = static_cast<std::uint8_t>(weighted ? (mFlags | cWeighted) : (mFlags & ~cWeighted));
 }
 
@@ -356,6 +368,8 @@ std::shared_ptr<Tangent> Segment::getInTangent() const {
 }
 
 void Segment::setInterpolator(std::shared_ptr<Interpolator> interpolator) {
+  if (interpolator && interpolator != mInterpolator)
+    if (CurveData* c = Access::entryOf(*this)->curve) c->shapeChanged();
   if (interpolator) mInterpolator = std::move(interpolator);
 }
 

@@ -517,6 +517,25 @@ void TreeKeyMoved(CurveData&, const Entry* e) {
   if (at == 0) PropagateFirst(leaf);
 }
 
+namespace {
+void RefreshNode(IndexNode* n) {
+  if (n->isLeaf) {
+    IndexLeaf* leaf = AsLeaf(n);
+    for (std::uint32_t i = 0; i < leaf->n; ++i) leaf->xs[i] = leaf->entries[i]->x();
+    return;
+  }
+  IndexInner* in = AsInner(n);
+  for (std::uint32_t i = 0; i < in->n; ++i) {
+    RefreshNode(in->children[i]);
+    in->xs[i] = in->children[i]->xs[0];
+  }
+}
+}  // namespace
+
+void TreeRefreshXs(CurveData& c) {
+  if (c.indexRoot) RefreshNode(c.indexRoot);
+}
+
 const IndexLeaf* FirstLeaf(const CurveData& c) {
   const IndexNode* n = c.indexRoot;
   while (n && !n->isLeaf) n = static_cast<const IndexInner*>(n)->children[0];

@@ -175,6 +175,17 @@ void ComputeAutoHandles(Entry* e) {
   }
 }
 
+void RefreshAllHandles(CurveData& c) {
+  if (IsDeferred(c)) {
+    for (Entry* e = c.first(); e; e = e->next()) MarkDirty(c, e);
+    RequestUpkeep(c);
+    return;
+  }
+  // All at once: no dirty list to fill and empty again.
+  for (Entry* e = c.first(); e; e = e->next())
+    if (!e->leading) ComputeAutoHandles(e);
+}
+
 void RepairOrder(CurveData& c) {
   c.orderSuspect = false;
   std::vector<Entry*> v = TreeEntries(c);

@@ -283,6 +283,18 @@ struct CurveData {
   // No handle reaches further from its key in x than this (it may reach
   // less: handles that shrank or went keep it up until a copy measures).
   double handleReach = 0;
+  // Changes with everything that can change the curve's values (keys,
+  // handles, interpolators, entries): what is worked out from them keeps
+  // while it stays.
+  std::uint64_t shapeVersion = 0;
+  void shapeChanged() { ++shapeVersion; }
+  // The interior extents, for the shape version they were measured at.
+  struct Extents {
+    std::uint64_t version = ~std::uint64_t{0};
+    bool any = false;
+    Rectangle<double> rect;
+  };
+  mutable Extents extents;
   void noteHandle(double x) {
     const double r = x < 0 ? -x : x;
     if (r > handleReach) handleReach = r;
@@ -393,7 +405,7 @@ struct Access {
   // Raw writes that bypass unification, locking and upkeep.
   static void setOffset(Tangent& t, const Vector2D<double>& o) { writeOffset(t, o); }
   static void setType(Tangent& t, unsigned char type) { t.mType = type; }
-  static void setPosition(Keyframe& k, const Vector2D<double>& p) { k.mPos = p; }
+  static void setPosition(Keyframe& k, const Vector2D<double>& p);
   static std::uint8_t& keyFlags(Keyframe& k) { return k.mFlags; }
   // Flags of a key inserted into a curve as a copy of k.
   static std::uint8_t insertedFlags(const Keyframe& k) {
@@ -468,6 +480,9 @@ class TreeBuilder {
 void TreeReset(CurveData& c);
 // A key moved: the index keeps its x.
 void TreeKeyMoved(CurveData& c, const Entry* e);
+// Every key moved and their order stayed: the index takes all their x in
+// one pass, without rebuilding.
+void TreeRefreshXs(CurveData& c);
 // Every entry in list order.
 std::vector<Entry*> TreeEntries(const CurveData& c);
 // The index's leaves in order, each a run of consecutive entries with their
@@ -547,6 +562,9 @@ void ForgetPending(CurveData* c);
 void SwitchReleased(FCurve* curve);
 int& GlobalSwitchDepth();
 void ComputeAutoHandles(Entry* e);
+// Every key may have moved: every automatic handle is recomputed, now or
+// when the last Switch ends.
+void RefreshAllHandles(CurveData& c);
 
 // Where an element is: its entry and the slot of that entry holding it.
 struct Located {

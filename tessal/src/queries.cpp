@@ -2,7 +2,9 @@
 
 #include "internal.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 ZENTHO_TESSAL_NAMESPACE_BEGIN
@@ -71,16 +73,36 @@ void AddBezierExtrema(const SegmentShape& s, Bounds& b) {
   }
 }
 
+// The built-in interpolators other than the bezier never leave the range of
+// their two keys.
+bool StaysBetweenKeys(const Interpolator& i) {
+  static const Interpolator* const within[] = {Linear::create().get(), Constant::create().get(),
+                                               Ease::create(Ease::InOut).get(), Ease::create(Ease::In).get(),
+                                               Ease::create(Ease::Out).get()};
+  return std::find(std::begin(within), std::end(within), &i) != std::end(within);
+}
+
+bool IsBezier(const Interpolator& i) {
+  static const Interpolator* const bezier = Bezier::create().get();
+  return &i == bezier || i.getExpression() == "bezier()";
+}
+
 void AddSegment(const Segment& seg, Bounds& b) {
   SegmentShape shape;
   if (!seg.getShape(shape)) return;
   b.add(shape.p0);
   b.add(shape.p3);
   const auto& interp = seg.getInterpolator();
-  if (interp && interp->getExpression() == "bezier()") {
+  if (interp && IsBezier(*interp)) {
+    // A bezier lies within its control points: a segment whose control
+    // points the bounds hold already cannot widen them.
+    const double lo = std::min(std::min(shape.p1.y, shape.p2.y), std::min(shape.p0.y, shape.p3.y));
+    const double hi = std::max(std::max(shape.p1.y, shape.p2.y), std::max(shape.p0.y, shape.p3.y));
+    if (b.any && lo >= b.y0 && hi <= b.y1) return;
     AddBezierExtrema(shape, b);
     return;
   }
+  if (interp && StaysBetweenKeys(*interp)) return;
   constexpr std::size_t cSamples = 64;
   Vector2D<double> pts[cSamples];
   seg.sample(shape.p0.x, shape.p3.x, cSamples, pts);
@@ -96,6 +118,22 @@ bool InteriorBounds(const FCurve& curve, Bounds& b) {
   return true;
 }
 
+// The curve's interior extents, measured once per shape of the curve:
+// framing asks for them of every curve, and most curves did not change.
+bool CachedExtents(const FCurve& curve, Rectangle<double>& rect) {
+  const CurveData& d = *Access::data(curve);
+  if (d.extents.version != d.shapeVersion) {
+    Bounds b;
+    InteriorBounds(curve, b);
+    d.extents.version = d.shapeVersion;
+    d.extents.any = b.any;
+    if (b.any) d.extents.rect = b.rect();
+  }
+  if (!d.extents.any) return false;
+  rect = d.extents.rect;
+  return true;
+}
+
 // Position of the entry in its curve, or npos when it is not in this curve.
 constexpr std::size_t npos = static_cast<std::size_t>(-1);
 std::size_t RankIn(const FCurve& curve, const Entry* e) {
@@ -106,19 +144,14 @@ std::size_t RankIn(const FCurve& curve, const Entry* e) {
 
 }  // namespace
 
-bool GetInteriorExtents(const FCurve& curve, Rectangle<double>& rect) {
-  Bounds b;
-  if (!InteriorBounds(curve, b) || !b.any) return false;
-  rect = b.rect();
-  return true;
-}
+bool GetInteriorExtents(const FCurve& curve, Rectangle<double>& rect) { return CachedExtents(curve, rect); }
 
 bool GetVisibleExtents(const FCurveContainer& container, const Selection& /*selection*/,
                        Rectangle<double>& rect) {
   Bounds b;
   for (const auto& curve : container) {
-    if (!curve || !curve->isVisible()) continue;
-    InteriorBounds(*curve, b);
+    Rectangle<double> r;
+    if (curve && curve->isVisible() && CachedExtents(*curve, r)) b.add(r);
   }
   if (!b.any) return false;
   rect = b.rect();
@@ -147,7 +180,10 @@ bool GetSelectedExtents(const Selection& selection, Rectangle<double>& rect) {
         }
         break;
       case HitRecord::Curve:
-        if (auto c = r.getCurve()) InteriorBounds(*c, curves);
+        if (auto c = r.getCurve()) {
+          Rectangle<double> e;
+          if (CachedExtents(*c, e)) curves.add(e);
+        }
         break;
       default:
         break;

@@ -48,6 +48,20 @@ TEST(Viewport, EachEffectiveChangeNotifiesExactlyOnce) {
   EXPECT_EQ(o.calls, 3);
 }
 
+TEST(Viewport, WorldBoundsThatCannotBeShownAreRefused) {
+  Viewport v;
+  CountingObserver o;
+  v.subscribe(o);
+  const R shown(-10, -2, 110, 4);
+  v.setWorldBounds(shown);
+  const double inf = std::numeric_limits<double>::infinity(), big = std::numeric_limits<double>::max();
+  for (const R& bad : {R(cNaN, 0, 1, 1), R(0, 0, inf, 1), R(-inf, 0, 1, 1), R(0, 0, 0, 1), R(0, 0, 1, -2),
+                       R(0, 0, 1, cNaN), R(big, 0, big, 1)})
+    v.setWorldBounds(bad);
+  EXPECT_EQ(v.getWorldBounds(), shown);
+  EXPECT_EQ(o.calls, 1);
+}
+
 TEST(Viewport, LimitsWithoutAreaAreNoLimits) {
   Viewport v;
   CountingObserver o;

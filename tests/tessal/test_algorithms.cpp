@@ -47,6 +47,26 @@ TEST(Smooth, hugeRadiusNeitherExhaustsMemoryNorStalls) {
   }
 }
 
+// Keys 0, 4, 8, 12, 16 with Smooth handles: a bake or smooth of the span from 4 to 8 rewrites only that span; the
+// curve beyond its end keys keeps every value.
+TEST(Rewrites, aSpanRewriteLeavesTheCurveOutsideTheSpanAsItWas) {
+  const struct { const char* what; std::function<bool(FCurve&)> op; } rows[] = {
+      {"bake", [](FCurve& c) { return BakeCurve(c, 4, 8, 1); }},
+      {"smooth", [](FCurve& c) { return SmoothCurve(c, 4, 8, 0.5, 2, TriangleFilter); }},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    auto c = MakeCurve({{0, 0, "bezier()"}, {4, 3, "bezier()"}, {8, -1, "bezier()"}, {12, 2, "bezier()"},
+                        {16, 0, "bezier()"}});
+    const auto original = FCurve::createCopy(c);
+    ASSERT_TRUE(r.op(*c));
+    ASSERT_TRUE(IsValidCurve(*c));
+    auto outside = [&](double x) { return c->eval(x) - original->eval(x); };
+    EXPECT_EQ(WorstOver(-3, 4, outside), 0);
+    EXPECT_EQ(WorstOver(8, 20, outside), 0);
+  }
+}
+
 TEST(Rewrites, mapEveryValueAndCarryFlagsInterpolatorsAndTagsWithTheirSpans) {
   struct Row { const char* what; Op op; double sx, tx, sy, ty; } rows[] = {  // x' = sx x + tx, y' = sy y + ty
       {"flip horizontal about 3", Flip(FlipHorizontal, 3, 100), -1, 6, 1, 0},

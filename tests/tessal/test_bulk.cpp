@@ -39,6 +39,34 @@ void RewriteByHand(FCurve& c, double x0, double x1, const std::vector<double>& x
   }
 }
 
+// The keys standing at the span's ends: their outer handles become Fixed where they were automatic, so the curve
+// beyond the span keeps its shape. A bake also turns their inner handles into baked ones (h long, along the slope
+// the curve had there from inside the span).
+void HoldEnds(FCurve& c, double x0, double x1, const double* bakedStep, double startSlope) {
+  auto fix = [](const Tangent& t) { return t.getType() <= TangentType::Plateau && t.getType() != TangentType::Fixed
+                                               ? static_cast<unsigned char>(TangentType::Fixed) : t.getType(); };
+  const std::shared_ptr<Keyframe> left = c.findSegment(x0)->getLeftKey(), right = c.findSegment(x1)->getLeftKey();
+  if (left && left->getX() == x0) {
+    auto in = left->getInTangent(), out = left->getOutTangent();
+    Vector2D<double> outOffset = out->get();
+    unsigned char outType = out->getType();
+    if (bakedStep) outOffset = Vector2D<double>(*bakedStep / 3, startSlope * *bakedStep / 3), outType = TangentType::Fixed;
+    left->setTangents(in->get(), outOffset, fix(*in), outType);
+    if (bakedStep) out->setWeighted(false);
+  }
+  if (right && right->getX() == x1) {
+    auto in = right->getInTangent(), out = right->getOutTangent();
+    Vector2D<double> inOffset = in->get();
+    unsigned char inType = in->getType();
+    if (bakedStep && right->getLeftSegment()->hasLeftKey()) {
+      const double m = right->getLeftSegment()->evalFirstDerivative(x1);
+      inOffset = Vector2D<double>(-*bakedStep / 3, -m * *bakedStep / 3), inType = TangentType::Fixed;
+    }
+    right->setTangents(inOffset, out->get(), inType, fix(*out));
+    if (inType == TangentType::Fixed && bakedStep && right->getLeftSegment()->hasLeftKey()) in->setWeighted(false);
+  }
+}
+
 // Bake: each sample keeps the curve's value and slope as a Fixed, unified, non-weighted handle pair a third of the
 // step long.
 void BakeByHand(FCurve& c, double x0, double x1, double step) {
@@ -48,6 +76,7 @@ void BakeByHand(FCurve& c, double x0, double x1, double step) {
     ys.push_back(c.eval(x));
     slopes.push_back(GetFirstDerivative(c, x));
   }
+  HoldEnds(c, x0, x1, &step, slopes.front());
   const double h = step / 3;
   RewriteByHand(c, x0, x1, xs, ys, [&](Keyframe& k, std::size_t i) {
     SetHandle(k, true, -h, -slopes[i] * h, false);
@@ -71,6 +100,7 @@ void SmoothByHand(FCurve& c, double x0, double x1, double step, int r, int filte
     }
     ys.push_back(k == 0 || k + 1 == n ? y[static_cast<std::size_t>(k)] : acc / total);
   }
+  HoldEnds(c, x0, x1, nullptr, 0);
   RewriteByHand(c, x0, x1, xs, ys, [](Keyframe& k, std::size_t) {
     k.getInTangent()->setType(TangentType::Clamped);
     k.getOutTangent()->setType(TangentType::Clamped);

@@ -105,6 +105,11 @@ struct Editing {
     for (const auto& c : *box) {
       if (AssertionResult r = IsValidCurve(*c); !r) return r << " in " << c->getName();
       if (AssertionResult r = IndexSound(*c); !r) return r;
+      // Extents kept from an earlier shape would frame the wrong view: a fresh copy measures anew.
+      Rectangle<double> kept, fresh;
+      const bool any = GetInteriorExtents(*c, kept);
+      if (any != GetInteriorExtents(*FCurve::createCopy(c), fresh) || (any && !(kept == fresh)))
+        return AssertionFailure() << "interior extents of " << c->getName() << " out of date";
       // The reach a handle search relies on covers every handle.
       for (auto it = std::next(c->begin()); it != c->end(); ++it) {
         for (const auto& t : {it.key()->getInTangent(), it.key()->getOutTangent()})
