@@ -133,6 +133,15 @@ class GraphWidget : public QOpenGLWidget {
   virtual void triggerCopyKeyframes();
   virtual void triggerPasteKeyframes();
 
+  // Hides the domain slider when shown; otherwise shows it at the last
+  // pointer position's x, snapped when x snapping is on.
+  virtual void triggerDomainSlider();
+  // Modal dialogs previewing their operation on copies of the selected
+  // curves; Apply pushes one undo step, Cancel changes nothing.
+  virtual void triggerSmoothCurvesDialog();
+  virtual void triggerFlipCurvesDialog();
+  virtual void triggerTransformCurvesDialog();
+
  protected:
   void init();
 

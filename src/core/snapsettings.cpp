@@ -40,13 +40,16 @@ std::string SnapSettings::str() const {
 }
 
 double SnapSettings::Round(double value, double increment) {
+  // The multiple itself, not the value minus its fraction: snapped keys must
+  // land on the frame exactly (12, not 12.0000000119), as labels and
+  // keyframe stepping compare them with it.
+  const double quotient = value / increment;
+  if (!std::isfinite(quotient)) return value;
   double whole = 0;
-  // The fraction is kept in single precision, so a result may miss the exact
-  // multiple in the eighth significant digit; no caller needs exact multiples.
-  const float f = static_cast<float>(std::modf(value / increment, &whole));
-  const double fraction = f;
-  if (0.5 * increment > std::fabs(fraction) * increment) return value - fraction * increment;
-  return value - fraction * increment + increment * (fraction > 0 ? 1.0 : -1.0);
+  const double fraction = std::modf(quotient, &whole);
+  if (std::fabs(fraction) >= 0.5) whole += fraction > 0 ? 1.0 : -1.0;
+  const double result = whole * increment;
+  return std::isfinite(result) ? result : value;
 }
 
 void SnapSettings::Snap(Tessal::Vector2D<double>& point, const SnapSettings& settings,

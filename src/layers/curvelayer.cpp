@@ -291,8 +291,8 @@ class CurvePainter {
 }  // namespace
 
 CurveLayer::CurveLayer(std::shared_ptr<Tessal::FCurveContainer> curves, std::shared_ptr<Tessal::Selection> selection,
-                       std::shared_ptr<GraphViewColors> colors)
-    : Layer("Curve Layer"), mCurves(std::move(curves)), mColors(std::move(colors)), mSelection(std::move(selection)) {
+                       std::shared_ptr<GraphViewColors> colors, const char* name)
+    : Layer(name), mCurves(std::move(curves)), mColors(std::move(colors)), mSelection(std::move(selection)) {
   FCurve::subscribeGlobal(*this);
   if (mCurves) mCurves->subscribe(*this);
   if (mSelection) mSelection->subscribe(*this);

@@ -34,8 +34,10 @@ class CurveLayer : public Layer,
 
  public:
   // Subscribes to every curve, the container, the selection and the colours.
+  // Layers other than the widget's own take a name of their own, so that
+  // "Curve Layer" always finds the widget's.
   CurveLayer(std::shared_ptr<Tessal::FCurveContainer> curves, std::shared_ptr<Tessal::Selection> selection,
-             std::shared_ptr<GraphViewColors> colors);
+             std::shared_ptr<GraphViewColors> colors, const char* name = "Curve Layer");
   ~CurveLayer() override;
 
   const std::shared_ptr<Tessal::FCurveContainer>& getCurves() const { return mCurves; }

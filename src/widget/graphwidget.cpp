@@ -9,6 +9,7 @@
 
 #include "layers/backgroundlayer.h"
 #include "layers/curvelayer.h"
+#include "layers/domainsliderlayer.h"
 #include "layers/focuslayer.h"
 #include "layers/gridlayer.h"
 
@@ -85,7 +86,9 @@ void GraphWidget::init() {
   auto curveLayer = std::make_shared<CurveLayer>(mCurves, mSelection, mColors);
   mUserLayers->pushLayer(curveLayer);
   connect(curveLayer.get(), &Layer::requestDrawText, this, &GraphWidget::drawText);
-  // The domain slider layer follows the curves here.
+  auto sliderLayer = std::make_shared<DomainSliderLayer>(mDomainSlider, mSelection, mColors, mFont, mViewport);
+  mUserLayers->pushLayer(sliderLayer);
+  connect(sliderLayer.get(), &Layer::requestDrawText, this, &GraphWidget::drawText);
 
   // The focus layer goes onto the root here, above the user layers.
   mRootLayer->pushLayer(std::make_shared<FocusLayer>(mColors));
@@ -219,6 +222,11 @@ void GraphWidget::keyPressEvent(QKeyEvent* event) {
       // A held key repeats: the deletes after the first would find nothing
       // selected, and with one undo step each would push out the real one.
       if (!event->isAutoRepeat()) triggerDeleteKeyframes();
+      event->accept();
+      break;
+    case Qt::Key_D:
+      // A held key repeats: the slider would blink on and off.
+      if (!event->isAutoRepeat()) triggerDomainSlider();
       event->accept();
       break;
     case Qt::Key_Insert:

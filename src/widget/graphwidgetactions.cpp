@@ -2,13 +2,17 @@
 // selection and pushes it, or switches an interaction mode.
 #include <arvelle/graphwidget.h>
 
+#include <arvelle/domainslider.h>
 #include <arvelle/layer.h>
+#include <arvelle/viewport.h>
 
 #include "commands/curvecommands.h"
 #include "commands/deletekeyframescommand.h"
 #include "commands/keyframestatecommands.h"
 #include "commands/pastekeyframescommand.h"
 #include "commands/typecommands.h"
+#include "core/viewmath.h"
+#include "layers/domainsliderlayer.h"
 #include "layers/insertkeyframelayer.h"
 #include "widget/framing.h"
 
@@ -60,6 +64,26 @@ void GraphWidget::insertKeyframeLayer(QEvent* event) {
   }
   // The mode's layer takes the Insert key and ends itself.
   if (event) delegateEventToLayerManager(event);
+}
+
+void GraphWidget::triggerDomainSlider() {
+  if (mDomainSlider->isVisible()) {
+    mDomainSlider->hide();
+    return;
+  }
+  // A view that cannot be mapped has no x under the pointer: the slider
+  // shows where it was.
+  double x = mDomainSlider->getValue();
+  if (CanMap(*mViewport)) {
+    x = WindowToWorld(*mViewport, mRootLayer->getLastMousePoint()).x;
+    const auto& win = mViewport->getWindowBounds();
+    const auto& world = mViewport->getWorldBounds();
+    x = SnapDomainValue(x, Layer::getSnapSettings(),
+                        Tessal::Vector2D<double>(world.width / win.width, world.height / win.height));
+  }
+  // Observers see it shown before it moves.
+  mDomainSlider->show();
+  mDomainSlider->setValue(x);
 }
 
 void GraphWidget::triggerFrameAll() { FrameVisibleExtents(mRootLayer, mViewport, mCurves, mSelection, Both); }

@@ -465,6 +465,10 @@ void TreeReset(CurveData& c) {
     e->leaf = nullptr;
     e = n;
   }
+  TreeFreeIndex(c);
+}
+
+void TreeFreeIndex(CurveData& c) {
   FreeNode(c.indexRoot);
   c.indexRoot = nullptr;
   c.tail = nullptr;

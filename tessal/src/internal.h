@@ -478,6 +478,9 @@ class TreeBuilder {
 };
 // Drops the index and the list links of every entry (the entries stay).
 void TreeReset(CurveData& c);
+// Frees the index only, leaving the entries' links for a caller that walks
+// them once anyway.
+void TreeFreeIndex(CurveData& c);
 // A key moved: the index keeps its x.
 void TreeKeyMoved(CurveData& c, const Entry* e);
 // Every key moved and their order stayed: the index takes all their x in

@@ -137,10 +137,11 @@ TEST(SnapSettings, RoundGoesToTheNearestMultipleWithHalvesAwayFromZero) {
     double value, increment, expected;
   } rows[] = {{0.25, 0.5, 0.5},  {-0.25, 0.5, -0.5}, {0.75, 0.5, 1.0},         {-0.75, 0.5, -1.0},
               {0.24, 0.5, 0.0},  {-0.24, 0.5, 0.0},  {7.3, 1.0, 7.0},          {-7.6, 1.0, -8.0},
-              {3.0, 0.1, 3.0},   {1234.5678, 0.01, 1234.57}};
-  // The fraction is kept in single precision: results may miss by 1e-7 relative.
+              {3.0, 0.1, 3.0},   {1234.5678, 0.01, 1234.57}, {11.7, 1.0, 12.0},      {12.3, 0.1, 12.3},
+              {5.0, 0.0, 5.0},   {1e300, 1e-10, 1e300}};
+  // Exact: a key snapped to frame 12 is at 12, not a hair beside it.
   for (const auto& r : rows) {
-    EXPECT_NEAR(SnapSettings::Round(r.value, r.increment), r.expected, 1e-6) << r.value << " by " << r.increment;
+    EXPECT_EQ(SnapSettings::Round(r.value, r.increment), r.expected) << r.value << " by " << r.increment;
   }
 }
 

@@ -17,6 +17,25 @@ std::shared_ptr<FCurve> Plateau4() {
 
 }  // namespace
 
+// Elements held past their curve, from a copy (one block of entries) and from a curve edited key by key (entries
+// in several blocks, out of list order): usable and detached, and their neighbours freed with the curve.
+TEST(FCurveStructure, elementsOutliveTheirCurve) {
+  for (bool copied : {true, false}) {
+    SCOPED_TRACE(copied);
+    auto c = Plateau4();
+    c->removeSegment(std::next(c->begin(), 2));
+    c->insertSegment(Keyframe(15, 1), Bezier::create());
+    if (copied) c = FCurve::createCopy(c);
+    auto segment = *std::next(c->begin(), 2);
+    auto key = segment->getLeftKey();
+    std::weak_ptr<Segment> last = *std::next(c->begin(), 3);
+    c.reset();
+    EXPECT_TRUE(last.expired() || !last.lock()->getOwningCurve());
+    EXPECT_EQ(key->get(), Vector2D<double>(15, 1));
+    EXPECT_FALSE(key->getOwningCurve() || segment->getOwningCurve() || segment->getRightKey());
+  }
+}
+
 TEST(FCurveStructure, newAndClearedCurvesHoldOnlyTheLeadingSegment) {
   auto fresh = FCurve::create("new");
   EXPECT_TRUE(IsEditable(*fresh) && IsVisible(*fresh));

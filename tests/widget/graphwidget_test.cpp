@@ -70,10 +70,11 @@ TEST_F(Widget, TreeFirstViewAndMetaObjectNamesAfterConstruction) {
   auto root = widget.getRootLayer();
   EXPECT_EQ(root->getManager(), nullptr);
   EXPECT_EQ(widget.getUserLayers()->getManager(), root);
-  // Top first: the focus frame over the user layers, in them the curves over
-  // the grid over the background.
+  // Top first: the focus frame over the user layers, in them the domain
+  // slider over the curves over the grid over the background.
   EXPECT_EQ(Names(*root), (Log{"Keyboard Focus Layer", ""}));
-  EXPECT_EQ(Names(*widget.getUserLayers()), (Log{"Curve Layer", "Grid Layer", "Background Layer"}));
+  EXPECT_EQ(Names(*widget.getUserLayers()),
+            (Log{"Domain Slider Layer", "Curve Layer", "Grid Layer", "Background Layer"}));
   EXPECT_EQ(root->findLayer("Root Layer"), root);
   EXPECT_EQ(widget.getViewport()->getWorldBounds(), R(-10, -2, 110, 4));
   // Class names carry the version namespace macro's name, not its value.
@@ -81,7 +82,9 @@ TEST_F(Widget, TreeFirstViewAndMetaObjectNamesAfterConstruction) {
   const std::pair<const QObject*, const char*> rows[] = {{&widget, "GraphWidget"},
                                                          {root.get(), "LayerManager"},
                                                          {root->findLayer("Grid Layer").get(), "GridLayer"},
-                                                         {root->findLayer("Curve Layer").get(), "CurveLayer"}};
+                                                         {root->findLayer("Curve Layer").get(), "CurveLayer"},
+                                                         {root->findLayer("Domain Slider Layer").get(),
+                                                          "DomainSliderLayer"}};
   for (const auto& [object, name] : rows) EXPECT_EQ(object->metaObject()->className(), ns + name);
   EXPECT_TRUE(root->inherits((ns + "Layer").c_str()));
 }
