@@ -27,6 +27,7 @@ inline namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS {
 
 class DomainSlider;
 class GraphViewColors;
+class PrevizDialog;
 class LayerManager;
 class UndoStack;
 class Viewport;
@@ -163,6 +164,9 @@ class GraphWidget : public QOpenGLWidget {
   void leaveEvent(QEvent* event) override;
 
  private:
+  // Dialogs end a running gesture before they preview on the curves.
+  friend class PrevizDialog;
+
   void emitActionBegin(const QString& text) { emit actionBegin(text); }
   void emitActionEnd() { emit actionEnd(); }
   // Renders at once when a handler asked for it, then clears the request.

@@ -8,9 +8,7 @@
 #include <tessal/fcurve.h>
 #include <tessal/queries.h>
 
-#include <QKeyEvent>
 #include <QMetaMethod>
-#include <QMouseEvent>
 #include <QTimer>
 #include <QUndoCommand>
 
@@ -22,29 +20,6 @@ using Tessal::FCurve;
 using Tessal::FCurveContainer;
 using Tessal::HitRecordIterator;
 using Tessal::Selection;
-
-namespace {
-
-// The releases a running gesture waits for, at the last pointer position: a
-// drag holds the process-wide change bracket open and pointers to the live
-// keys, which a preview's commands and the final swap must not meet. A layer
-// without a gesture takes them as the harmless releases they are.
-void EndGestures(GraphWidget& widget) {
-  const auto root = widget.getRootLayer();
-  if (!root) return;
-  const auto& last = root->getLastMousePoint();
-  const QPointF at(last.x, last.y);
-  for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton, Qt::RightButton}) {
-    QMouseEvent release(QEvent::MouseButtonRelease, at, at, button, Qt::NoButton, Qt::NoModifier);
-    widget.delegateEventToLayerManager(&release);
-  }
-  for (int key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}) {
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    widget.delegateEventToLayerManager(&release);
-  }
-}
-
-}  // namespace
 
 class PrevizDialog::ContainerWatch : public Tessal::ContainerObserver {
  public:
@@ -64,7 +39,9 @@ class PrevizDialog::ContainerWatch : public Tessal::ContainerObserver {
 
 PrevizDialog::PrevizDialog(GraphWidget* widget) : QDialog(widget) {
   if (!widget) return;
-  EndGestures(*widget);
+  // A drag holds the process-wide change bracket open and pointers to the
+  // live keys, which a preview's commands and the final swap must not meet.
+  widget->endGestures();
 
   const std::shared_ptr<LayerManager> userLayers = widget->getUserLayers();
   mSelection = widget->getSelection();
