@@ -68,6 +68,11 @@ class GraphWidget : public QOpenGLWidget {
   // Hosts may push their own layers into the user layers.
   std::shared_ptr<LayerManager> getUserLayers() { return mUserLayers; }
   std::shared_ptr<LayerManager> getRootLayer() { return mRootLayer; }
+  // The context menu, built once with the widget: its submenus "Frame",
+  // "Show", "Grid Snapping", "Segment Type", "Keyframe", "Tangent" and
+  // "Transform" hold actions wired to the trigger slots, so a host can put
+  // the same actions into its own menus and toolbars. Owned by the widget.
+  QMenu* getContextMenu() { return &mContextMenu; }
   // The font of every text the widget draws.
   QFont& getFont() { return mFont; }
   const QFont& getFont() const { return mFont; }
@@ -143,8 +148,26 @@ class GraphWidget : public QOpenGLWidget {
   virtual void triggerFlipCurvesDialog();
   virtual void triggerTransformCurvesDialog();
 
+  // Derivative curves of each selected curve, each flipped on its own.
+  virtual void triggerVelocity();
+  virtual void triggerAcceleration();
+  // The curve names at the curves' ends (H).
+  virtual void triggerLabels();
+
+  // Snapping modes; each stores the process-wide settings through
+  // setSnapSettings, so snapSettingsChanged() comes only on a real change.
+  // The cycle (S) goes: off, x to the grid, x and y to the grid, off.
+  virtual void triggerSnapping();
+  virtual void triggerSnappingXOff();
+  virtual void triggerSnappingXInt();
+  virtual void triggerSnappingXGrid();
+  virtual void triggerSnappingYOff();
+  virtual void triggerSnappingYGrid();
+
  protected:
   void init();
+  // Fills the context menu; runs once, from init().
+  void buildActionMenu();
 
   void initializeGL() override;
   void resizeGL(int w, int h) override;

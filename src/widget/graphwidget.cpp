@@ -104,7 +104,8 @@ void GraphWidget::init() {
   // Only the latest edit can be undone.
   mUndoStack->getQUndoStack().setUndoLimit(1);
 
-  // The context menu is built here, last, when every slot it reaches exists.
+  // Last, when every slot it reaches exists.
+  buildActionMenu();
 }
 
 Tessal::HitRecordIterator GraphWidget::beginSelected() const { return mSelection->begin(); }
@@ -225,8 +226,20 @@ void GraphWidget::keyPressEvent(QKeyEvent* event) {
       event->accept();
       break;
     case Qt::Key_D:
-      // A held key repeats: the slider would blink on and off.
-      if (!event->isAutoRepeat()) triggerDomainSlider();
+    case Qt::Key_H:
+    case Qt::Key_S:
+      // Toggles and the snapping cycle: a held key's repeats would make them
+      // blink or spin through the modes.
+      if (!event->isAutoRepeat()) {
+        if (event->key() == Qt::Key_D) {
+          triggerDomainSlider();
+        } else if (event->key() == Qt::Key_H) {
+          triggerLabels();
+          mRepaintNow = true;
+        } else {
+          triggerSnapping();
+        }
+      }
       event->accept();
       break;
     case Qt::Key_Insert:

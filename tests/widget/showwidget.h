@@ -6,7 +6,9 @@
 #include <arvelle/layer.h>
 #include <arvelle/viewport.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QTimer>
 #include <QTest>
 
 #include <GL/gl.h>
@@ -27,6 +29,18 @@ inline ::testing::AssertionResult ShowWidget(Zentho::Arvelle::GraphWidget& w, in
   if (!QTest::qWaitFor([&] { return w.getViewport()->getWindowBounds() == bounds; }))
     return ::testing::AssertionFailure() << "the viewport never took the widget's size";
   return ::testing::AssertionSuccess();
+}
+
+// A right click that no layer takes opens the context menu, whose exec()
+// waits for the user: this closes the popup showing at the next turn of the
+// event loop and counts it.
+inline void CloseNextPopup(int& closed) {
+  QTimer::singleShot(0, [&closed] {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      popup->close();
+      ++closed;
+    }
+  });
 }
 
 // Clears to black, then fills world rectangles and asks for texts.
