@@ -2,16 +2,18 @@
 // scene or a scene file. Exit codes: 0 success, 2 a file that cannot be
 // read or written, or a bad command line.
 #include "mainwindow.h"
+#include "options.h"
+#include "safetext.h"
 #include "samplescene.h"
 #include "scenefile.h"
+
+#include <arvelle/domainslider.h>
 
 #include <tessal/selection.h>
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QTextStream>
 #include <QWindow>
@@ -25,17 +27,6 @@ const int cExitFailure = 2;
 int Fail(const QString& message) {
   std::fprintf(stderr, "arvelle-demo: %s\n", qPrintable(message));
   return cExitFailure;
-}
-
-// "WxH"; false for anything else or a size outside what the window can be.
-bool ParseSize(const QString& text, QSize& size) {
-  static const QRegularExpression pattern(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"));
-  const auto m = pattern.match(text);
-  if (!m.hasMatch()) return false;
-  const int w = m.captured(1).toInt(), h = m.captured(2).toInt();
-  if (w < 200 || h < 200 || w > 4000 || h > 4000) return false;
-  size = QSize(w, h);
-  return true;
 }
 
 // Shows the window, waits until it is on screen, renders it once and
@@ -54,11 +45,11 @@ bool Screenshot(ArvelleDemo::MainWindow& window, const QString& path, QString& e
   QApplication::processEvents();
   const QImage image = window.screen()->grabWindow(window.winId()).toImage();
   if (image.isNull()) {
-    error = QStringLiteral("%1: the window could not be rendered").arg(path);
+    error = QStringLiteral("%1: the window could not be rendered").arg(ArvelleDemo::EscapeControls(path));
     return false;
   }
   if (!image.save(path, "PNG")) {
-    error = QStringLiteral("%1: cannot be written").arg(path);
+    error = QStringLiteral("%1: cannot be written").arg(ArvelleDemo::EscapeControls(path));
     return false;
   }
   return true;
@@ -70,64 +61,43 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("arvelle-demo"));
 
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("Interactive function-curve editor demo."));
-  parser.addHelpOption();
-  const QCommandLineOption sceneOption(QStringLiteral("scene"), QStringLiteral("Load curves from FILE.json."),
-                                       QStringLiteral("FILE.json"));
-  const QCommandLineOption saveOption(
-      QStringLiteral("save"),
-      QStringLiteral("Write the curves to FILE.json and exit (after the screenshot, if one is asked for)."),
-      QStringLiteral("FILE.json"));
-  const QCommandLineOption shotOption(QStringLiteral("screenshot"),
-                                      QStringLiteral("Render the window once into FILE.png and exit."),
-                                      QStringLiteral("FILE.png"));
-  const QCommandLineOption sizeOption(QStringLiteral("size"), QStringLiteral("Window size, e.g. 1200x700."),
-                                      QStringLiteral("WxH"), QStringLiteral("1200x700"));
-  parser.addOptions({sceneOption, saveOption, shotOption, sizeOption});
-  if (!parser.parse(QApplication::arguments())) return Fail(parser.errorText());
-  if (parser.isSet(QStringLiteral("help"))) {
-    QTextStream(stdout) << parser.helpText();
+  ArvelleDemo::Options options;
+  QString error;
+  if (!ArvelleDemo::ParseOptions(QApplication::arguments(), options, error)) return Fail(error);
+  if (!options.helpText.isEmpty()) {
+    QTextStream(stdout) << options.helpText;
     return 0;
   }
-  if (!parser.positionalArguments().isEmpty())
-    return Fail(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
-  QSize size;
-  if (!ParseSize(parser.value(sizeOption), size))
-    return Fail(QStringLiteral("--size \"%1\": expected WxH, each from 200 to 4000").arg(parser.value(sizeOption)));
 
   // The scene is complete before any window exists: a bad file ends the
   // program without showing anything.
   ArvelleDemo::Scene scene;
-  QString scenePath;
-  if (parser.isSet(sceneOption)) {
-    scenePath = parser.value(sceneOption);
-    QString error;
-    if (!ArvelleDemo::SceneFile::read(scenePath, scene, error)) return Fail(error);
+  if (!options.scenePath.isEmpty()) {
+    if (!ArvelleDemo::SceneFile::read(options.scenePath, scene, error)) return Fail(error);
   } else {
     scene = ArvelleDemo::MakeSampleScene();
   }
 
   ArvelleDemo::MainWindow window;
-  window.resize(size);
-  window.setScene(scene, scenePath);
-  if (scenePath.isEmpty()) {
+  window.resize(options.size);
+  window.setUndoLimit(options.undoLimit);
+  window.setScene(scene, options.scenePath);
+  auto graph = window.graphWidget();
+  if (options.scenePath.isEmpty()) {
     // The bounce starts selected, so its keys and handles show at once.
-    auto graph = window.graphWidget();
     for (const auto& curve : *graph->getCurves()) {
       if (curve->getName() == "ball.translateY") Zentho::Tessal::SelectCurveCompletely(*graph->getSelection(), *curve);
     }
   }
+  if (options.showSlider) {
+    graph->getDomainSlider()->setValue(options.sliderValue);
+    graph->getDomainSlider()->show();
+  }
 
-  const bool batch = parser.isSet(shotOption) || parser.isSet(saveOption);
-  if (parser.isSet(shotOption)) {
-    QString error;
-    if (!Screenshot(window, parser.value(shotOption), error)) return Fail(error);
-  }
-  if (parser.isSet(saveOption)) {
-    QString error;
-    if (!ArvelleDemo::SceneFile::write(parser.value(saveOption), window.scene(), error)) return Fail(error);
-  }
+  const bool batch = !options.screenshotPath.isEmpty() || !options.savePath.isEmpty();
+  if (!options.screenshotPath.isEmpty() && !Screenshot(window, options.screenshotPath, error)) return Fail(error);
+  if (!options.savePath.isEmpty() && !ArvelleDemo::SceneFile::write(options.savePath, window.scene(), error))
+    return Fail(error);
   if (batch) return 0;
 
   window.show();

@@ -1,10 +1,11 @@
 #include "scenefile.h"
 
+#include "regularfile.h"
+#include "safetext.h"
+
 #include <tessal/interpolator.h>
 #include <tessal/types.h>
 
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -70,7 +71,7 @@ void AllowOnly(const QJsonObject& o, const QString& where, std::initializer_list
   for (auto it = o.begin(); it != o.end(); ++it) {
     bool known = false;
     for (const char* n : names) known = known || it.key() == QLatin1String(n);
-    if (!known) Fail(where, QStringLiteral("unknown member \"%1\"").arg(it.key()));
+    if (!known) Fail(where, QStringLiteral("unknown member %1").arg(QuotedText(it.key())));
   }
 }
 
@@ -114,7 +115,7 @@ Properties ReadProperties(const QJsonObject& o, const QString& where, std::set<s
   const QJsonObject props = AsObject(v, at);
   for (auto it = props.begin(); it != props.end(); ++it) {
     if (it.key().isEmpty()) Fail(at, QStringLiteral("a property name is empty"));
-    if (!it.value().isString()) WrongType(at + QStringLiteral(".") + it.key(), "a string", it.value());
+    if (!it.value().isString()) WrongType(at + QLatin1Char('.') + ShownText(it.key()), "a string", it.value());
     const std::string name = it.key().toStdString();
     names.insert(name);
     result.emplace_back(name, it.value().toString().toStdString());
@@ -169,7 +170,7 @@ HandleData ReadHandle(const QJsonObject& key, const char* name, const QString& w
   const QJsonValue t = o.value(QLatin1String("type"));
   if (t.isString()) {
     const int code = SceneFile::tangentTypeFromName(t.toString());
-    if (code < 0) Fail(Member(at, "type"), QStringLiteral("unknown tangent type \"%1\"").arg(t.toString()));
+    if (code < 0) Fail(Member(at, "type"), QStringLiteral("unknown tangent type %1").arg(QuotedText(t.toString())));
     h.type = static_cast<unsigned char>(code);
   } else if (t.isDouble()) {
     // Codes without a name (hosts may use their own) are kept as numbers.
@@ -198,7 +199,7 @@ SegmentData ReadSegment(const QJsonObject& owner, const char* name, const QStrin
     s.properties = ReadProperties(o, at, names);
     s.interpolator = T::InterpolatorFactory::create(interpolator.toStdString());
     if (!s.interpolator)
-      Fail(Member(at, "interpolator"), QStringLiteral("unknown interpolator \"%1\"").arg(interpolator));
+      Fail(Member(at, "interpolator"), QStringLiteral("unknown interpolator %1").arg(QuotedText(interpolator)));
     return s;
   }
   s.interpolator = T::InterpolatorFactory::create(interpolator.toStdString());
@@ -432,15 +433,17 @@ int SceneFile::tangentTypeFromName(const QString& name) {
 }
 
 bool SceneFile::fromJson(const QByteArray& json, const QString& sourceName, Scene& scene, QString& error) {
+  // The name goes into messages that are printed and shown.
+  const QString source = EscapeControls(sourceName);
   if (json.trimmed().isEmpty()) {
-    error = QStringLiteral("%1: the file is empty").arg(sourceName);
+    error = QStringLiteral("%1: the file is empty").arg(source);
     return false;
   }
   QJsonParseError parseError;
   const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
   if (parseError.error != QJsonParseError::NoError) {
     error = QStringLiteral("%1: %2: not valid JSON (%3)")
-                .arg(sourceName, Position(json, parseError.offset), parseError.errorString());
+                .arg(source, Position(json, parseError.offset), parseError.errorString());
     return false;
   }
   try {
@@ -450,7 +453,8 @@ bool SceneFile::fromJson(const QByteArray& json, const QString& sourceName, Scen
     AllowOnly(top, QString(), {"format", "version", "curves"});
     const QString format = String(top, "format", QString(), true, QString());
     if (format != QLatin1String(cFormatName))
-      Fail(QStringLiteral("format"), QStringLiteral("expected \"%1\", found \"%2\"").arg(QLatin1String(cFormatName), format));
+      Fail(QStringLiteral("format"),
+           QStringLiteral("expected \"%1\", found %2").arg(QLatin1String(cFormatName), QuotedText(format)));
     const double version = Number(top, "version", QString(), true, 0);
     if (version != cFormatVersion)
       Fail(QStringLiteral("version"),
@@ -471,34 +475,15 @@ bool SceneFile::fromJson(const QByteArray& json, const QString& sourceName, Scen
     scene = std::move(result);
     return true;
   } catch (const Fault& f) {
-    error = f.where.isEmpty() ? QStringLiteral("%1: %2").arg(sourceName, f.what)
-                              : QStringLiteral("%1: %2: %3").arg(sourceName, f.where, f.what);
+    error = f.where.isEmpty() ? QStringLiteral("%1: %2").arg(source, f.what)
+                              : QStringLiteral("%1: %2: %3").arg(source, f.where, f.what);
     return false;
   }
 }
 
 bool SceneFile::read(const QString& path, Scene& scene, QString& error) {
-  const QFileInfo info(path);
-  if (!info.exists()) {
-    error = QStringLiteral("%1: no such file").arg(path);
-    return false;
-  }
-  // A directory, fifo or device is refused before opening: reading a
-  // device such as /dev/zero would never end.
-  if (!info.isFile()) {
-    error = QStringLiteral("%1: not a regular file").arg(path);
-    return false;
-  }
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    error = QStringLiteral("%1: cannot be read (%2)").arg(path, file.errorString());
-    return false;
-  }
-  const QByteArray json = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    error = QStringLiteral("%1: cannot be read (%2)").arg(path, file.errorString());
-    return false;
-  }
+  QByteArray json;
+  if (!ReadRegularFile(path, json, error)) return false;
   return fromJson(json, path, scene, error);
 }
 
@@ -518,12 +503,12 @@ QByteArray SceneFile::toJson(const Scene& scene) {
 bool SceneFile::write(const QString& path, const Scene& scene, QString& error) {
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) {
-    error = QStringLiteral("%1: cannot be written (%2)").arg(path, file.errorString());
+    error = QStringLiteral("%1: cannot be written (%2)").arg(EscapeControls(path), file.errorString());
     return false;
   }
   const QByteArray json = toJson(scene);
   if (file.write(json) != json.size() || !file.commit()) {
-    error = QStringLiteral("%1: cannot be written (%2)").arg(path, file.errorString());
+    error = QStringLiteral("%1: cannot be written (%2)").arg(EscapeControls(path), file.errorString());
     return false;
   }
   return true;
