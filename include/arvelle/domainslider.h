@@ -10,7 +10,7 @@ ZENTHO_ARVELLE_NAMESPACE_BEGIN
 
 class DomainSlider;
 
-class DomainSliderObserver : public Tessal::TrackedObserver {
+class ZENTHO_ARVELLE_EXPORT DomainSliderObserver : public Tessal::TrackedObserver {
  public:
   DomainSliderObserver() = default;
   ~DomainSliderObserver() override;
@@ -19,7 +19,7 @@ class DomainSliderObserver : public Tessal::TrackedObserver {
   virtual void valueChanged(DomainSlider& slider);
 };
 
-class DomainSlider {
+class ZENTHO_ARVELLE_EXPORT DomainSlider {
  public:
   // Hidden, at 0.
   DomainSlider() = default;

@@ -12,7 +12,7 @@
 ZENTHO_ARVELLE_NAMESPACE_BEGIN
 
 // Tracks whether the cursor has left the dead square around the origin.
-class DragDelay {
+class ZENTHO_ARVELLE_EXPORT DragDelay {
  public:
   // threshold is the half-size of the square; 0 drags from the start, and a
   // negative or NaN threshold counts as 0.
@@ -40,7 +40,7 @@ class DragDelay {
   bool mDragging;
 };
 
-class DragConstraint {
+class ZENTHO_ARVELLE_EXPORT DragConstraint {
  public:
   virtual ~DragConstraint();
   // Rewrites the position in place.
@@ -49,7 +49,7 @@ class DragConstraint {
 
 // Holds the object at the origin until the drag starts, then follows the
 // cursor less the threshold delta.
-class DelayDragConstraint : public DragConstraint, private DragDelay {
+class ZENTHO_ARVELLE_EXPORT DelayDragConstraint : public DragConstraint, private DragDelay {
  public:
   static constexpr double cDefaultThreshold = 3.0;
 

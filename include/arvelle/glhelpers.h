@@ -14,7 +14,7 @@ ZENTHO_ARVELLE_NAMESPACE_BEGIN
 class Viewport;
 
 // A GL error found right after pushing state.
-class GLException : public Tessal::Exception {
+class ZENTHO_ARVELLE_EXPORT GLException : public Tessal::Exception {
  public:
   explicit GLException(unsigned int error) : mError(error) {}
   ~GLException() override;
@@ -27,7 +27,7 @@ class GLException : public Tessal::Exception {
 };
 
 // Pushes the attribute groups of the mask; pops them when destroyed.
-class GLAttributeSentry {
+class ZENTHO_ARVELLE_EXPORT GLAttributeSentry {
  public:
   // Throws GLException when the push itself raises a GL error; an error that
   // was pending before is discarded, not blamed on the push.
@@ -39,7 +39,7 @@ class GLAttributeSentry {
 
 // Pushes the current matrix stack; pops whichever stack is current when
 // destroyed, so the owner must leave the matrix mode as it found it.
-class GLMatrixSentry {
+class ZENTHO_ARVELLE_EXPORT GLMatrixSentry {
  public:
   GLMatrixSentry();
   ~GLMatrixSentry();
@@ -54,7 +54,7 @@ class GLMatrixSentry {
 // precision then loses nothing far from the world's zero, where the widget's
 // absolute projection blurs by a pixel and more. Nothing is loaded over a
 // world without a positive, finite size.
-class GLRelativeProjection {
+class ZENTHO_ARVELLE_EXPORT GLRelativeProjection {
  public:
   // Throws GLException when the projection stack is full.
   explicit GLRelativeProjection(const Viewport& viewport);
@@ -75,8 +75,10 @@ class GLRelativeProjection {
 
 // A raised button face in world units: lit top and right, shaded bottom and
 // left; factor is the lighter/darker factor, bevel the side bands' width.
-void DrawBevelledRectangle(const Tessal::Rectangle<double>& rect, const QColor& color, int factor, float bevel);
+ZENTHO_ARVELLE_EXPORT void DrawBevelledRectangle(const Tessal::Rectangle<double>& rect, const QColor& color,
+                                            int factor, float bevel);
 // The rectangle filled with the colour at opacity alpha (0 to 1).
-void DrawTransparentRectangle(const Tessal::Rectangle<double>& rect, const QColor& color, float alpha);
+ZENTHO_ARVELLE_EXPORT void DrawTransparentRectangle(const Tessal::Rectangle<double>& rect, const QColor& color,
+                                               float alpha);
 
 ZENTHO_ARVELLE_NAMESPACE_END

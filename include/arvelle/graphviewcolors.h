@@ -14,7 +14,7 @@
 
 ZENTHO_ARVELLE_NAMESPACE_BEGIN
 
-class ColorsObserver : public Tessal::TrackedObserver {
+class ZENTHO_ARVELLE_EXPORT ColorsObserver : public Tessal::TrackedObserver {
  public:
   ColorsObserver() = default;
   ~ColorsObserver() override;
@@ -49,7 +49,7 @@ enum : int {
 };
 }  // namespace ColorRole
 
-class GraphViewColors {
+class ZENTHO_ARVELLE_EXPORT GraphViewColors {
  public:
   static constexpr int cNumRoles = 21;
 
@@ -81,41 +81,41 @@ class GraphViewColors {
   std::vector<QColor> mColors;  // exactly cNumRoles
 };
 
-bool operator==(const GraphViewColors& a, const GraphViewColors& b);
-bool operator!=(const GraphViewColors& a, const GraphViewColors& b);
+ZENTHO_ARVELLE_EXPORT bool operator==(const GraphViewColors& a, const GraphViewColors& b);
+ZENTHO_ARVELLE_EXPORT bool operator!=(const GraphViewColors& a, const GraphViewColors& b);
 
 // Per-curve overrides. A property holds "r g b" (decimal, 0..255, single
 // spaces); an empty value means no override. Get yields the stored colour,
 // opaque, or opaque black without one; Set drops alpha.
-void GetUnselectedExteriorColor(const Tessal::FCurve& curve, QColor& out);
-void SetUnselectedExteriorColor(Tessal::FCurve& curve, const QColor& color);
-bool HasUnselectedExteriorColor(const Tessal::FCurve& curve);
-void RemoveUnselectedExteriorColor(Tessal::FCurve& curve);
+ZENTHO_ARVELLE_EXPORT void GetUnselectedExteriorColor(const Tessal::FCurve& curve, QColor& out);
+ZENTHO_ARVELLE_EXPORT void SetUnselectedExteriorColor(Tessal::FCurve& curve, const QColor& color);
+ZENTHO_ARVELLE_EXPORT bool HasUnselectedExteriorColor(const Tessal::FCurve& curve);
+ZENTHO_ARVELLE_EXPORT void RemoveUnselectedExteriorColor(Tessal::FCurve& curve);
 
-void GetUnselectedInteriorColor(const Tessal::FCurve& curve, QColor& out);
-void SetUnselectedInteriorColor(Tessal::FCurve& curve, const QColor& color);
-bool HasUnselectedInteriorColor(const Tessal::FCurve& curve);
-void RemoveUnselectedInteriorColor(Tessal::FCurve& curve);
+ZENTHO_ARVELLE_EXPORT void GetUnselectedInteriorColor(const Tessal::FCurve& curve, QColor& out);
+ZENTHO_ARVELLE_EXPORT void SetUnselectedInteriorColor(Tessal::FCurve& curve, const QColor& color);
+ZENTHO_ARVELLE_EXPORT bool HasUnselectedInteriorColor(const Tessal::FCurve& curve);
+ZENTHO_ARVELLE_EXPORT void RemoveUnselectedInteriorColor(Tessal::FCurve& curve);
 
-void GetSelectedExteriorColor(const Tessal::FCurve& curve, QColor& out);
-void SetSelectedExteriorColor(Tessal::FCurve& curve, const QColor& color);
-bool HasSelectedExteriorColor(const Tessal::FCurve& curve);
-void RemoveSelectedExteriorColor(Tessal::FCurve& curve);
+ZENTHO_ARVELLE_EXPORT void GetSelectedExteriorColor(const Tessal::FCurve& curve, QColor& out);
+ZENTHO_ARVELLE_EXPORT void SetSelectedExteriorColor(Tessal::FCurve& curve, const QColor& color);
+ZENTHO_ARVELLE_EXPORT bool HasSelectedExteriorColor(const Tessal::FCurve& curve);
+ZENTHO_ARVELLE_EXPORT void RemoveSelectedExteriorColor(Tessal::FCurve& curve);
 
-void GetSelectedInteriorColor(const Tessal::FCurve& curve, QColor& out);
-void SetSelectedInteriorColor(Tessal::FCurve& curve, const QColor& color);
-bool HasSelectedInteriorColor(const Tessal::FCurve& curve);
-void RemoveSelectedInteriorColor(Tessal::FCurve& curve);
+ZENTHO_ARVELLE_EXPORT void GetSelectedInteriorColor(const Tessal::FCurve& curve, QColor& out);
+ZENTHO_ARVELLE_EXPORT void SetSelectedInteriorColor(Tessal::FCurve& curve, const QColor& color);
+ZENTHO_ARVELLE_EXPORT bool HasSelectedInteriorColor(const Tessal::FCurve& curve);
+ZENTHO_ARVELLE_EXPORT void RemoveSelectedInteriorColor(Tessal::FCurve& curve);
 
-void GetSelectedTangentColor(const Tessal::FCurve& curve, QColor& out);
-void SetSelectedTangentColor(Tessal::FCurve& curve, const QColor& color);
-bool HasSelectedTangentColor(const Tessal::FCurve& curve);
-void RemoveSelectedTangentColor(Tessal::FCurve& curve);
+ZENTHO_ARVELLE_EXPORT void GetSelectedTangentColor(const Tessal::FCurve& curve, QColor& out);
+ZENTHO_ARVELLE_EXPORT void SetSelectedTangentColor(Tessal::FCurve& curve, const QColor& color);
+ZENTHO_ARVELLE_EXPORT bool HasSelectedTangentColor(const Tessal::FCurve& curve);
+ZENTHO_ARVELLE_EXPORT void RemoveSelectedTangentColor(Tessal::FCurve& curve);
 
 // Stored and read, but the editor never draws handles of unselected curves.
-void GetUnselectedTangentColor(const Tessal::FCurve& curve, QColor& out);
-void SetUnselectedTangentColor(Tessal::FCurve& curve, const QColor& color);
-bool HasUnselectedTangentColor(const Tessal::FCurve& curve);
-void RemoveUnselectedTangentColor(Tessal::FCurve& curve);
+ZENTHO_ARVELLE_EXPORT void GetUnselectedTangentColor(const Tessal::FCurve& curve, QColor& out);
+ZENTHO_ARVELLE_EXPORT void SetUnselectedTangentColor(Tessal::FCurve& curve, const QColor& color);
+ZENTHO_ARVELLE_EXPORT bool HasUnselectedTangentColor(const Tessal::FCurve& curve);
+ZENTHO_ARVELLE_EXPORT void RemoveUnselectedTangentColor(Tessal::FCurve& curve);
 
 ZENTHO_ARVELLE_NAMESPACE_END

@@ -32,7 +32,7 @@ class LayerManager;
 class UndoStack;
 class Viewport;
 
-class GraphWidget : public QOpenGLWidget {
+class ZENTHO_ARVELLE_EXPORT GraphWidget : public QOpenGLWidget {
   Q_OBJECT
 
  public:

@@ -30,7 +30,7 @@ inline namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS {
 class LayerManager;
 class Viewport;
 
-class Layer : public QObject, public Tessal::SharedFromThis<Layer> {
+class ZENTHO_ARVELLE_EXPORT Layer : public QObject, public Tessal::SharedFromThis<Layer> {
   Q_OBJECT
 
  public:
@@ -79,7 +79,7 @@ class Layer : public QObject, public Tessal::SharedFromThis<Layer> {
   bool mInteractive = true;
 };
 
-class LayerManager : public Layer {
+class ZENTHO_ARVELLE_EXPORT LayerManager : public Layer {
   Q_OBJECT
 
   struct Entry {
@@ -178,7 +178,7 @@ class LayerManager : public Layer {
 
 // The topmost manager above the layer; the layer itself, when it is a manager
 // without a manager; empty otherwise.
-std::shared_ptr<LayerManager> GetRootLayer(std::shared_ptr<Layer> layer);
+ZENTHO_ARVELLE_EXPORT std::shared_ptr<LayerManager> GetRootLayer(std::shared_ptr<Layer> layer);
 
 }  // namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS
 }  // namespace Arvelle

@@ -15,7 +15,7 @@ ZENTHO_ARVELLE_NAMESPACE_BEGIN
 
 class Viewport;
 
-class SnapSettings {
+class ZENTHO_ARVELLE_EXPORT SnapSettings {
  public:
   static constexpr double cSnapToGrid = 1.0;
 
@@ -63,7 +63,7 @@ class SnapSettings {
   double mIncrementY = cSnapToGrid;
 };
 
-std::ostream& operator<<(std::ostream& out, const SnapSettings& settings);
-std::ostream& operator<<(std::ostream& out, const SnapSettings* settings);
+ZENTHO_ARVELLE_EXPORT std::ostream& operator<<(std::ostream& out, const SnapSettings& settings);
+ZENTHO_ARVELLE_EXPORT std::ostream& operator<<(std::ostream& out, const SnapSettings* settings);
 
 ZENTHO_ARVELLE_NAMESPACE_END

@@ -11,7 +11,7 @@
 
 ZENTHO_ARVELLE_NAMESPACE_BEGIN
 
-class UndoStack : public Tessal::SharedFromThis<UndoStack> {
+class ZENTHO_ARVELLE_EXPORT UndoStack : public Tessal::SharedFromThis<UndoStack> {
  public:
   UndoStack();
   virtual ~UndoStack();

@@ -12,6 +12,15 @@
 #endif
 #define ZENTHO_ARVELLE_VERSION_MAJOR 22
 
+// Marks the classes and functions libArvelleQt.so exports (it is built with
+// hidden visibility). moc reads it as nothing, so the class names it records
+// are the names alone.
+#if (defined(__GNUC__) || defined(__clang__)) && !defined(Q_MOC_RUN)
+#define ZENTHO_ARVELLE_EXPORT __attribute__((visibility("default")))
+#else
+#define ZENTHO_ARVELLE_EXPORT
+#endif
+
 // For headers without Q_OBJECT classes; headers that moc reads spell the
 // namespaces out so that moc sees them.
 #define ZENTHO_ARVELLE_NAMESPACE_BEGIN \

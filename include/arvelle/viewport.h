@@ -24,14 +24,14 @@ ZENTHO_ARVELLE_NAMESPACE_BEGIN
 
 class Viewport;
 
-class ViewportObserver : public Tessal::TrackedObserver {
+class ZENTHO_ARVELLE_EXPORT ViewportObserver : public Tessal::TrackedObserver {
  public:
   ViewportObserver() = default;
   ~ViewportObserver() override;
   virtual void viewportChanged(const Viewport& viewport);
 };
 
-class Viewport {
+class ZENTHO_ARVELLE_EXPORT Viewport {
  public:
   // Window (0, 0, 100, 100), world (0, 0, 1, 1), no limits, pan/zoom on.
   Viewport();

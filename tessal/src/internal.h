@@ -17,6 +17,14 @@
 #include <unordered_map>
 #include <vector>
 
+// Nested classes of exported classes that are defined here would take the
+// enclosing class's default visibility; this keeps them inside the library.
+#if defined(__GNUC__) || defined(__clang__)
+#define ZENTHO_TESSAL_HIDDEN __attribute__((visibility("hidden")))
+#else
+#define ZENTHO_TESSAL_HIDDEN
+#endif
+
 ZENTHO_TESSAL_NAMESPACE_BEGIN
 namespace Private {
 

@@ -19,7 +19,7 @@ using namespace Private;
 // leave a walk valid. Iterators keep their own reference, so a walk that goes
 // stale while someone iterates (a key moved past its neighbour and the curve
 // repaired its order) stays intact for them.
-struct Selection::WalkCache {
+struct ZENTHO_TESSAL_HIDDEN Selection::WalkCache {
   using Kind = WalkKind;
 
   struct Walk {

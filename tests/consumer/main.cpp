@@ -1,5 +1,8 @@
-// Builds against the installed-style interface only: the umbrella header and
-// the exported target, used as a host would (the README's example).
+// Builds against the installed interface only: the umbrella header and the
+// exported target or the pkg-config flags, used as a host would (the README's
+// example), and shows the widget.
+#include "gldriver.h"
+
 #include <arvelle/arvelle.h>
 
 #include <QApplication>
@@ -10,6 +13,7 @@
 #include <memory>
 
 int main(int argc, char** argv) {
+  KeepGlDriverLoaded();
   QApplication app(argc, argv);
   namespace A = Zentho::Arvelle;
   namespace T = Zentho::Tessal;
@@ -27,12 +31,17 @@ int main(int argc, char** argv) {
   QUndoStack& undo = graph.getUndoStack()->getQUndoStack();
   menu.addAction(undo.createUndoAction(&menu));
 
-  const bool ok = graph.getSelection()->isSelected(*curve) && curve->eval(24) == 10 &&
-                  graph.getRootLayer()->findLayer("Curve Layer") != nullptr &&
-                  graph.getViewport()->getWorldBounds().width == 30 &&
-                  graph.getSnapSettings().str() == "SnapSettings: x on, x inc=auto, y off, y inc=auto" &&
-                  std::strcmp(graph.getRootLayer()->metaObject()->className(),
-                              "Zentho::Arvelle::ZENTHO_ARVELLE_QT_LIB_VERSION_NS::LayerManager") == 0;
+  bool ok = graph.getSelection()->isSelected(*curve) && curve->eval(24) == 10 &&
+            graph.getRootLayer()->findLayer("Curve Layer") != nullptr &&
+            graph.getViewport()->getWorldBounds().width == 30 &&
+            graph.getSnapSettings().str() == "SnapSettings: x on, x inc=auto, y off, y inc=auto" &&
+            std::strcmp(graph.getRootLayer()->metaObject()->className(),
+                        "Zentho::Arvelle::ZENTHO_ARVELLE_QT_LIB_VERSION_NS::LayerManager") == 0;
+
+  graph.resize(320, 200);
+  graph.show();
+  const QImage frame = graph.grabFramebuffer();  // initialises GL and paints
+  ok = ok && !frame.isNull() && frame.width() >= 320;
   std::cout << (ok ? "consumer: ok" : "consumer: wrong answers") << std::endl;
   return ok ? 0 : 1;
 }

@@ -14,7 +14,7 @@ ZENTHO_TESSAL_NAMESPACE_BEGIN
 
 class FCurveContainer;
 
-class ContainerObserver : public TrackedObserver {
+class ZENTHO_TESSAL_EXPORT ContainerObserver : public TrackedObserver {
  public:
   ~ContainerObserver() override;
   virtual void containerChanged(FCurveContainer& container);
@@ -24,7 +24,7 @@ namespace Private {
 struct Access;
 }
 
-class FCurveContainer {
+class ZENTHO_TESSAL_EXPORT FCurveContainer {
  public:
   using const_iterator = std::vector<std::shared_ptr<FCurve>>::const_iterator;
   using iterator = const_iterator;

@@ -58,7 +58,7 @@ enum Code : unsigned char {
 // key and side: the in-handle arrives at the key from the left, the
 // out-handle leaves it to the right. The in-tangent of a segment is its right
 // key's in-handle, the out-tangent its left key's out-handle.
-class Tangent {
+class ZENTHO_TESSAL_EXPORT Tangent {
  public:
   const Vector2D<double>& get() const { return mOffset; }
   // Stores the offset, so that no later upkeep moves what the caller set: an
@@ -115,7 +115,7 @@ class Tangent {
 // A key. Standalone values (default-constructed or copied) carry a position
 // and flags and can be inserted into curves; a key inside a curve also knows
 // its segments and handles.
-class Keyframe {
+class ZENTHO_TESSAL_EXPORT Keyframe {
  public:
   // At (0, 0), tangents unified, not a breakdown, unlocked.
   Keyframe() = default;
@@ -184,15 +184,15 @@ class Keyframe {
   std::uint8_t mFlags = cUnified;
 };
 
-bool IsLocked(const Keyframe& key);
-void SetLocked(Keyframe& key, bool locked);
+ZENTHO_TESSAL_EXPORT bool IsLocked(const Keyframe& key);
+ZENTHO_TESSAL_EXPORT void SetLocked(Keyframe& key, bool locked);
 
 // ---------------------------------------------------------------- Segment
 
 // The part of a curve from one key to the next. Exterior segments (the
 // first entry, without a left key, and the last, without a right key) decide
 // how the curve continues beyond its keys.
-class Segment {
+class ZENTHO_TESSAL_EXPORT Segment {
  public:
   std::shared_ptr<Keyframe> getLeftKey() const;
   std::shared_ptr<Keyframe> getRightKey() const;
@@ -246,7 +246,7 @@ class Segment {
 
 // ---------------------------------------------------------------- observers
 
-class FCurveObserver : public TrackedObserver {
+class ZENTHO_TESSAL_EXPORT FCurveObserver : public TrackedObserver {
  public:
   ~FCurveObserver() override;
   // Called by FCurve::notifyChanged; read FCurve::getChangeType() for the
@@ -256,7 +256,7 @@ class FCurveObserver : public TrackedObserver {
 
 // ---------------------------------------------------------------- FCurve
 
-class FCurve : public SharedFromThis<FCurve> {
+class ZENTHO_TESSAL_EXPORT FCurve : public SharedFromThis<FCurve> {
   struct Tag {};
 
  public:
@@ -421,8 +421,8 @@ class FCurve : public SharedFromThis<FCurve> {
   std::vector<std::unique_ptr<Private::RecordKey>> mRecordKeys;
 };
 
-extern template class FCurve::Iterator<Private::Entry, Segment>;
-extern template class FCurve::Iterator<const Private::Entry, const Segment>;
+extern template class ZENTHO_TESSAL_EXPORT FCurve::Iterator<Private::Entry, Segment>;
+extern template class ZENTHO_TESSAL_EXPORT FCurve::Iterator<const Private::Entry, const Segment>;
 
 // ---------------------------------------------------------------- free helpers
 
@@ -437,7 +437,7 @@ inline void SetVelocityVisible(FCurve& c, bool v) { c.setVelocityVisible(v); }
 inline bool IsAccelerationVisible(const FCurve& c) { return c.isAccelerationVisible(); }
 inline void SetAccelerationVisible(FCurve& c, bool v) { c.setAccelerationVisible(v); }
 
-double GetFirstDerivative(const FCurve& curve, double x);
-double GetSecondDerivative(const FCurve& curve, double x);
+ZENTHO_TESSAL_EXPORT double GetFirstDerivative(const FCurve& curve, double x);
+ZENTHO_TESSAL_EXPORT double GetSecondDerivative(const FCurve& curve, double x);
 
 ZENTHO_TESSAL_NAMESPACE_END

@@ -19,11 +19,11 @@ ZENTHO_TESSAL_NAMESPACE_BEGIN
 //    the segment's x span;
 //  - a weighted handle is used as it is, its x clamped into the span so that
 //    x(t) of a cubic bezier stays monotonic.
-struct SegmentShape {
+struct ZENTHO_TESSAL_EXPORT SegmentShape {
   Vector2D<double> p0, p1, p2, p3;
 };
 
-class Interpolator {
+class ZENTHO_TESSAL_EXPORT Interpolator {
  public:
   virtual ~Interpolator();
 
@@ -53,7 +53,7 @@ class Interpolator {
 };
 
 // Cubic bezier through the two handles. x(t) = x is solved to 1e-12 in t.
-class Bezier : public Interpolator {
+class ZENTHO_TESSAL_EXPORT Bezier : public Interpolator {
  public:
   static std::shared_ptr<Interpolator> create();
   const std::string& getExpression() const override;
@@ -72,7 +72,7 @@ class Bezier : public Interpolator {
   static double SolveParameter(const SegmentShape& s, double x);
 };
 
-class Linear : public Interpolator {
+class ZENTHO_TESSAL_EXPORT Linear : public Interpolator {
  public:
   static std::shared_ptr<Interpolator> create();
   const std::string& getExpression() const override;
@@ -83,7 +83,7 @@ class Linear : public Interpolator {
   double secondDerivative(const SegmentShape& s, double x) const override;
 };
 
-class Constant : public Interpolator {
+class ZENTHO_TESSAL_EXPORT Constant : public Interpolator {
  public:
   static std::shared_ptr<Interpolator> create();
   const std::string& getExpression() const override;
@@ -95,7 +95,7 @@ class Constant : public Interpolator {
 
 // Cosine eases between the two key values: "ease()" in and out, "easeIn()"
 // starting slowly, "easeOut()" ending slowly.
-class Ease : public Interpolator {
+class ZENTHO_TESSAL_EXPORT Ease : public Interpolator {
  public:
   enum Kind { InOut, In, Out };
   explicit Ease(Kind kind);
@@ -113,7 +113,7 @@ class Ease : public Interpolator {
 // Interpolators by name. The built-ins come first, in this order: "bezier()",
 // "linear()", "constant()", "ease()", "easeIn()", "easeOut()"; hosts may add
 // their own. Names iterate in registration order.
-class InterpolatorFactory {
+class ZENTHO_TESSAL_EXPORT InterpolatorFactory {
  public:
   using Creator = std::function<std::shared_ptr<Interpolator>()>;
   using const_iterator = std::vector<std::string>::const_iterator;

@@ -23,7 +23,7 @@ ZENTHO_TESSAL_NAMESPACE_BEGIN
 class TrackedObserver;
 
 // The subject side as an observer's tracking sees it.
-class SubjectBase {
+class ZENTHO_TESSAL_EXPORT SubjectBase {
  public:
   virtual ~SubjectBase() = default;
 
@@ -35,7 +35,7 @@ class SubjectBase {
 
 // The observer side: remembers which subjects hold it so that its
 // destruction removes it from all of them.
-class TrackedObserver {
+class ZENTHO_TESSAL_EXPORT TrackedObserver {
  public:
   TrackedObserver() = default;
   // Copies do not inherit subscriptions.

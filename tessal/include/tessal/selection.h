@@ -33,7 +33,7 @@ struct SelectionRecords;
 // swapped out and back (an undo), and gives nothing while the item is gone.
 // Records are compared with the values they had when made, so they can sit in
 // ordered sets while keys move.
-class HitRecord {
+class ZENTHO_TESSAL_EXPORT HitRecord {
  public:
   enum Type { None = 0, Curve = 1, SegmentRecord = 2, KeyframeRecord = 3, TangentRecord = 4, TangentRecord2 = 5 };
 
@@ -89,7 +89,7 @@ class HitRecord {
 // Strict weak order: curve (container order), then type, then the element's
 // place in its curve (the x of its key, or of the key its segment starts at;
 // at one key the in-handle before the out-handle).
-struct CompareRecord {
+struct ZENTHO_TESSAL_EXPORT CompareRecord {
   bool operator()(const HitRecord& a, const HitRecord& b) const;
 };
 
@@ -97,13 +97,13 @@ struct CompareRecord {
 
 namespace Private {
 // Starts loading what the getters of the record read.
-void PrefetchRecord(const HitRecord& record);
+ZENTHO_TESSAL_EXPORT void PrefetchRecord(const HitRecord& record);
 }  // namespace Private
 
 // A bidirectional iterator over a walk's records. Walks are computed once per
 // selection state and shared by every iterator over them; iterators of one
 // walk at its end compare equal to any iterator at the end of its walk.
-class HitRecordIterator {
+class ZENTHO_TESSAL_EXPORT HitRecordIterator {
  public:
   using iterator_category = std::bidirectional_iterator_tag;
   using value_type = HitRecord;
@@ -151,13 +151,13 @@ class HitRecordIterator {
 
 // ---------------------------------------------------------------- Selection
 
-class SelectionObserver : public TrackedObserver {
+class ZENTHO_TESSAL_EXPORT SelectionObserver : public TrackedObserver {
  public:
   ~SelectionObserver() override;
   virtual void selectionChanged(Selection& selection);
 };
 
-class Selection {
+class ZENTHO_TESSAL_EXPORT Selection {
  public:
   explicit Selection(std::shared_ptr<FCurveContainer> container);
   ~Selection();
@@ -227,17 +227,17 @@ class Selection {
 // then its in-tangent, which is the next key's in-handle). A walk costs
 // O(selected log n) and is built once per state of the selection and of its
 // container's curves; End…() is O(1).
-HitRecordIterator BeginSelectedCurves(const Selection& selection);
-HitRecordIterator EndSelectedCurves(const Selection& selection);
-HitRecordIterator BeginSelectedKeyframes(const Selection& selection);
-HitRecordIterator EndSelectedKeyframes(const Selection& selection);
-HitRecordIterator BeginSelectedTangents(const Selection& selection);
-HitRecordIterator EndSelectedTangents(const Selection& selection);
+ZENTHO_TESSAL_EXPORT HitRecordIterator BeginSelectedCurves(const Selection& selection);
+ZENTHO_TESSAL_EXPORT HitRecordIterator EndSelectedCurves(const Selection& selection);
+ZENTHO_TESSAL_EXPORT HitRecordIterator BeginSelectedKeyframes(const Selection& selection);
+ZENTHO_TESSAL_EXPORT HitRecordIterator EndSelectedKeyframes(const Selection& selection);
+ZENTHO_TESSAL_EXPORT HitRecordIterator BeginSelectedTangents(const Selection& selection);
+ZENTHO_TESSAL_EXPORT HitRecordIterator EndSelectedTangents(const Selection& selection);
 
 // Records the selection at construction; select() makes the selection equal
 // to the record again. Snapshots share the selection's storage until it
 // changes, so taking one costs O(1) however much is selected.
-class SelectionSnapshot {
+class ZENTHO_TESSAL_EXPORT SelectionSnapshot {
  public:
   explicit SelectionSnapshot(Selection& selection);
   ~SelectionSnapshot();
@@ -252,20 +252,20 @@ class SelectionSnapshot {
 };
 
 // Fills the set with every selected record whose element exists.
-void GetSelected(const Selection& selection, std::set<HitRecord, CompareRecord>& result);
+ZENTHO_TESSAL_EXPORT void GetSelected(const Selection& selection, std::set<HitRecord, CompareRecord>& result);
 // The curve record and every key, segment and tangent the curve holds now
 // (elements added later are not selected). Costs a bit per element when the
 // curve's identities are compact, as they are for curves built in one go.
-void SelectCurveCompletely(Selection& selection, const FCurve& curve);
-void DeselectCurveCompletely(Selection& selection, const FCurve& curve);
+ZENTHO_TESSAL_EXPORT void SelectCurveCompletely(Selection& selection, const FCurve& curve);
+ZENTHO_TESSAL_EXPORT void DeselectCurveCompletely(Selection& selection, const FCurve& curve);
 // Every key, segment and tangent record; curve records stay.
-void DeselectSelectedParts(Selection& selection);
+ZENTHO_TESSAL_EXPORT void DeselectSelectedParts(Selection& selection);
 // notifyChanged() once on every curve that has any selected record.
-void NotifyCurveChanges(Selection& selection);
+ZENTHO_TESSAL_EXPORT void NotifyCurveChanges(Selection& selection);
 
 namespace Private {
 // The default filter: passes every record whose element exists.
-struct SelectionFilter {
+struct ZENTHO_TESSAL_EXPORT SelectionFilter {
   bool operator()(const HitRecord& record) const;
 };
 }  // namespace Private

@@ -110,7 +110,7 @@ inline Rectangle<T> Union(const Rectangle<T>& a, const Rectangle<T>& b) {
 
 // ---------------------------------------------------------------- Exception
 
-class Exception : public std::exception {
+class ZENTHO_TESSAL_EXPORT Exception : public std::exception {
  public:
   Exception() = default;
   ~Exception() override;
@@ -122,7 +122,7 @@ class Exception : public std::exception {
 namespace Private {
 // Non-template root so that code can ask any object for its weak self
 // without knowing the concrete class.
-class SharedFromThisBase {
+class ZENTHO_TESSAL_EXPORT SharedFromThisBase {
  public:
   virtual ~SharedFromThisBase();
 };
