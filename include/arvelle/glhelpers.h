@@ -11,6 +11,8 @@ class QColor;
 
 ZENTHO_ARVELLE_NAMESPACE_BEGIN
 
+class Viewport;
+
 // A GL error found right after pushing state.
 class GLException : public Tessal::Exception {
  public:
@@ -43,6 +45,32 @@ class GLMatrixSentry {
   ~GLMatrixSentry();
   GLMatrixSentry(const GLMatrixSentry&) = delete;
   GLMatrixSentry& operator=(const GLMatrixSentry&) = delete;
+};
+
+// Loads the orthographic projection of the viewport's world relative to its
+// origin (Viewport::getOrigin) onto a pushed projection matrix, and pops it
+// when destroyed; the matrix mode is left as found. Under it a world point w
+// is drawn as w - origin(), subtracted in double precision: GL's single
+// precision then loses nothing far from the world's zero, where the widget's
+// absolute projection blurs by a pixel and more. Nothing is loaded over a
+// world without a positive, finite size.
+class GLRelativeProjection {
+ public:
+  // Throws GLException when the projection stack is full.
+  explicit GLRelativeProjection(const Viewport& viewport);
+  ~GLRelativeProjection();
+  GLRelativeProjection(const GLRelativeProjection&) = delete;
+  GLRelativeProjection& operator=(const GLRelativeProjection&) = delete;
+
+  const Tessal::Vector2D<double>& origin() const { return mOrigin; }
+  // The world point as GL takes it under this projection.
+  Tessal::Vector2D<double> relative(const Tessal::Vector2D<double>& w) const { return w - mOrigin; }
+  double relativeX(double x) const { return x - mOrigin.x; }
+  double relativeY(double y) const { return y - mOrigin.y; }
+
+ private:
+  Tessal::Vector2D<double> mOrigin;
+  int mMode;
 };
 
 // A raised button face in world units: lit top and right, shaded bottom and

@@ -8,6 +8,11 @@
 //   wx = world.x + (px - win.x) * world.width / win.width
 //   wy = world.y + (win.y + win.height - py) * world.height / win.height
 // The viewport converts nothing itself; every user applies these formulas.
+//
+// GL takes vertices in single precision, which far from the world's zero is
+// coarser than a pixel. Drawing therefore goes relative to getOrigin(): each
+// vertex has the origin subtracted in double precision before it reaches GL,
+// under the projection that GLRelativeProjection (glhelpers.h) loads.
 #pragma once
 
 #include <arvelle/version.h>
@@ -36,6 +41,10 @@ class Viewport {
 
   const Tessal::Rectangle<double>& getWindowBounds() const { return mWindowBounds; }
   const Tessal::Rectangle<double>& getWorldBounds() const { return mWorldBounds; }
+  // The point that drawing subtracts from every vertex: the world bounds'
+  // lower-left corner, so it moves with the view and what is left of a
+  // visible vertex is about the view's size, exact in single precision.
+  Tessal::Vector2D<double> getOrigin() const { return {mWorldBounds.x, mWorldBounds.y}; }
   // All zero when there are no limits.
   const Tessal::Rectangle<double>& getWorldLimits() const { return mWorldLimits; }
 

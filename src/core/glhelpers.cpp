@@ -1,8 +1,12 @@
 #include <arvelle/glhelpers.h>
 
+#include <arvelle/viewport.h>
+
 #include <QColor>
 
 #include <GL/gl.h>
+
+#include <cmath>
 
 ZENTHO_ARVELLE_NAMESPACE_BEGIN
 
@@ -51,6 +55,37 @@ GLMatrixSentry::GLMatrixSentry() {
 }
 
 GLMatrixSentry::~GLMatrixSentry() { glPopMatrix(); }
+
+GLRelativeProjection::GLRelativeProjection(const Viewport& viewport) : mOrigin(viewport.getOrigin()) {
+  GLint mode = GL_MODELVIEW;
+  glGetIntegerv(GL_MATRIX_MODE, &mode);
+  mMode = mode;
+  glMatrixMode(GL_PROJECTION);
+  glGetError();
+  glPushMatrix();
+  const GLenum error = glGetError();
+  if (error != GL_NO_ERROR) {
+    glMatrixMode(static_cast<GLenum>(mMode));
+    throw GLException(error);
+  }
+  glLoadIdentity();
+  const auto& world = viewport.getWorldBounds();
+  // Left and bottom relative to the origin, right and top a world size on:
+  // the scale is exactly the viewport's.
+  const double left = world.x - mOrigin.x, bottom = world.y - mOrigin.y;
+  const double right = left + world.width, top = bottom + world.height;
+  if (std::isfinite(left) && std::isfinite(bottom) && std::isfinite(right) && std::isfinite(top) && right > left &&
+      top > bottom) {
+    glOrtho(left, right, bottom, top, 0.0, 1.0);
+  }
+  glMatrixMode(static_cast<GLenum>(mMode));
+}
+
+GLRelativeProjection::~GLRelativeProjection() {
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(static_cast<GLenum>(mMode));
+}
 
 void DrawTransparentRectangle(const Tessal::Rectangle<double>& r, const QColor& color, float alpha) {
   GLAttributeSentry sentry(cRectangleState);

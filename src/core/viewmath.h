@@ -46,4 +46,15 @@ inline Tessal::Vector2D<double> WorldToWindow(const Viewport& viewport, const Te
                                   win.y + win.height - (w.y - world.y) * win.height / world.height);
 }
 
+// Window pixel to world point less the viewport's origin, never passing
+// through the absolute world point, whose rounding far from zero would be
+// coarser than a pixel.
+inline Tessal::Vector2D<double> WindowToRelative(const Viewport& viewport, const Tessal::Vector2D<double>& p) {
+  const auto& win = viewport.getWindowBounds();
+  const auto& world = viewport.getWorldBounds();
+  const Tessal::Vector2D<double> o = viewport.getOrigin();
+  return Tessal::Vector2D<double>((world.x - o.x) + (p.x - win.x) * world.width / win.width,
+                                  (world.y - o.y) + (win.y + win.height - p.y) * world.height / win.height);
+}
+
 ZENTHO_ARVELLE_NAMESPACE_END

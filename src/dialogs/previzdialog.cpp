@@ -1,6 +1,7 @@
 #include "dialogs/previzdialog.h"
 
 #include "layers/curvelayer.h"
+#include "layers/gridlayer.h"
 
 #include <arvelle/graphwidget.h>
 #include <arvelle/layer.h>
@@ -58,6 +59,7 @@ PrevizDialog::PrevizDialog(GraphWidget* widget) : QDialog(widget) {
   auto preview =
       std::make_shared<CurveLayer>(mPreviewCurves, mSelection, widget->getColors(), "Preview Curve Layer");
   preview->disablePicking();
+  preview->setLabelGrid(std::dynamic_pointer_cast<const GridLayer>(userLayers->findLayer("Grid Layer")));
   mPreviewLayer = preview;
   userLayers->pushLayer(mPreviewLayer);
 

@@ -13,7 +13,8 @@ namespace {
 
 // The band around the view, in view sizes, inside which vertices go to GL
 // unchanged; beyond it lines are clipped first. Wide enough that clipping
-// never shows, small enough that single-precision GL stays exact.
+// never shows, small enough that single-precision GL stays exact for
+// vertices relative to an origin in the view.
 constexpr double cGuardViews = 8.0;
 
 // Half-extent of a keyframe marker in pixels, and the breakdown factor.
@@ -40,12 +41,15 @@ void SetUpCurveState() {
   glLineWidth(1.0f);
 }
 
-CurveDrawer::CurveDrawer(const PixelMap& map) : mMap(map), mMode(GL_LINES) {
+CurveDrawer::CurveDrawer(const PixelMap& map, const Vector2D<double>& origin)
+    : mMap(map), mOrigin(origin), mMode(GL_LINES) {
+  mViewX = map.worldX - origin.x;
+  mViewY = map.worldY - origin.y;
   const double gx = cGuardViews * map.worldWidth, gy = cGuardViews * map.worldHeight;
-  mGuardX0 = map.worldX - gx;
-  mGuardX1 = map.worldX + map.worldWidth + gx;
-  mGuardY0 = map.worldY - gy;
-  mGuardY1 = map.worldY + map.worldHeight + gy;
+  mGuardX0 = mViewX - gx;
+  mGuardX1 = mViewX + map.worldWidth + gx;
+  mGuardY0 = mViewY - gy;
+  mGuardY1 = mViewY + map.worldHeight + gy;
 }
 
 CurveDrawer::~CurveDrawer() { flush(); }
@@ -76,13 +80,14 @@ void CurveDrawer::color(const QColor& c, float alpha) {
   glColor4f(rgba[0], rgba[1], rgba[2], rgba[3]);
 }
 
-void CurveDrawer::vertex(const Vector2D<double>& w) {
-  glVertex2d(w.x, w.y);
+void CurveDrawer::vertex(const Vector2D<double>& r) {
+  glVertex2d(r.x, r.y);
   ++mVertices;
 }
 
 // Liang-Barsky against the guard band.
 void CurveDrawer::line(const Vector2D<double>& a, const Vector2D<double>& b) {
+  // a and b are relative.
   if (inGuard(a) && inGuard(b)) {
     vertex(a);
     vertex(b);
@@ -117,26 +122,29 @@ void CurveDrawer::polyline(const Vector2D<double>* points, std::size_t n, const 
   color(c, 1.0f);
   for (std::size_t i = 1; i < n; ++i) {
     // A non-finite sample leaves a gap: nothing is drawn across it.
-    if (Finite(points[i - 1]) && Finite(points[i])) line(points[i - 1], points[i]);
+    if (Finite(points[i - 1]) && Finite(points[i])) line(relative(points[i - 1]), relative(points[i]));
   }
 }
 
 void CurveDrawer::keyMarker(const Vector2D<double>& key, bool breakdown, bool filled, const QColor& c) {
-  if (!Finite(key) || !inGuard(key)) return;
+  // Sized around the relative key: a pixel's offset added to the absolute
+  // one would round away far from zero.
+  const Vector2D<double> k = relative(key);
+  if (!Finite(k) || !inGuard(k)) return;
   const double scale = breakdown ? cBreakdownScale : 1.0;
   const double hx = cMarkerHalf * scale * mMap.upx, hy = cMarkerHalf * scale * mMap.upy;
   Vector2D<double> v[4];
   if (breakdown) {
     // Left, bottom, right, top.
-    v[0] = {key.x - hx, key.y};
-    v[1] = {key.x, key.y - hy};
-    v[2] = {key.x + hx, key.y};
-    v[3] = {key.x, key.y + hy};
+    v[0] = {k.x - hx, k.y};
+    v[1] = {k.x, k.y - hy};
+    v[2] = {k.x + hx, k.y};
+    v[3] = {k.x, k.y + hy};
   } else {
-    v[0] = {key.x - hx, key.y - hy};
-    v[1] = {key.x + hx, key.y - hy};
-    v[2] = {key.x + hx, key.y + hy};
-    v[3] = {key.x - hx, key.y + hy};
+    v[0] = {k.x - hx, k.y - hy};
+    v[1] = {k.x + hx, k.y - hy};
+    v[2] = {k.x + hx, k.y + hy};
+    v[3] = {k.x - hx, k.y + hy};
   }
   if (filled) {
     primitive(GL_TRIANGLES);
@@ -153,7 +161,7 @@ void CurveDrawer::keyMarker(const Vector2D<double>& key, bool breakdown, bool fi
 }
 
 void CurveDrawer::handleLine(const HandlePixels& h, const QColor& c) {
-  const Vector2D<double> k = mMap.toWorld(h.key), e = mMap.toWorld(h.end);
+  const Vector2D<double> k = fromPixel(h.key), e = fromPixel(h.end);
   if (!Finite(k) || !Finite(e)) return;
   primitive(GL_LINES);
   color(c, cHandleLineAlpha);
@@ -162,8 +170,8 @@ void CurveDrawer::handleLine(const HandlePixels& h, const QColor& c) {
 
 void CurveDrawer::arrowhead(const HandlePixels& h, bool filled, const QColor& c) {
   const Vector2D<double> side(h.dir.y * cArrowHalfWidth, -h.dir.x * cArrowHalfWidth);
-  const Vector2D<double> v[3] = {mMap.toWorld(h.end + side), mMap.toWorld(h.end - side),
-                                 mMap.toWorld(h.end + h.dir * cArrowLength)};
+  const Vector2D<double> v[3] = {fromPixel(h.end + side), fromPixel(h.end - side),
+                                 fromPixel(h.end + h.dir * cArrowLength)};
   // An end far outside the view has its head off screen too.
   for (const auto& p : v) {
     if (!Finite(p) || !inGuard(p)) return;

@@ -1,5 +1,8 @@
 // The GL side of curve drawing: polylines, keyframe markers and tangent
-// handles in world units, sized in pixels.
+// handles in world units, sized in pixels. Vertices go to GL relative to an
+// origin near the view (the caller loads the matching projection,
+// GLRelativeProjection), so that single precision keeps them exact however
+// far the view lies from the world's zero.
 //
 // Only finite vertices near the view ever reach GL: runs are broken at
 // non-finite samples and lines that leave a generous band around the view
@@ -37,9 +40,9 @@ void SetUpCurveState();
 
 class CurveDrawer {
  public:
-  // Expects line width and smoothing already set; ends its last batch when
-  // destroyed.
-  explicit CurveDrawer(const PixelMap& map);
+  // Expects line width and smoothing already set and the projection relative
+  // to origin loaded; ends its last batch when destroyed.
+  CurveDrawer(const PixelMap& map, const Tessal::Vector2D<double>& origin);
   ~CurveDrawer();
   CurveDrawer(const CurveDrawer&) = delete;
   CurveDrawer& operator=(const CurveDrawer&) = delete;
@@ -63,17 +66,25 @@ class CurveDrawer {
   bool nearWindow(const Tessal::Vector2D<double>& p, double margin) const;
 
  private:
-  bool inGuard(const Tessal::Vector2D<double>& w) const {
-    return w.x >= mGuardX0 && w.x <= mGuardX1 && w.y >= mGuardY0 && w.y <= mGuardY1;
+  // Points named r below are relative to the origin.
+  bool inGuard(const Tessal::Vector2D<double>& r) const {
+    return r.x >= mGuardX0 && r.x <= mGuardX1 && r.y >= mGuardY0 && r.y <= mGuardY1;
+  }
+  Tessal::Vector2D<double> relative(const Tessal::Vector2D<double>& w) const { return w - mOrigin; }
+  // A window pixel straight to a relative point.
+  Tessal::Vector2D<double> fromPixel(const Tessal::Vector2D<double>& p) const {
+    return {mViewX + (p.x - mMap.winX) * mMap.upx, mViewY + (mMap.winBottom - p.y) * mMap.upy};
   }
   void primitive(unsigned int mode);
   void color(const QColor& c, float alpha);
-  void vertex(const Tessal::Vector2D<double>& w);
+  void vertex(const Tessal::Vector2D<double>& r);
   // One line, clipped to the guard band first when an end lies outside it.
-  void line(const Tessal::Vector2D<double>& a, const Tessal::Vector2D<double>& b);
+  void line(const Tessal::Vector2D<double>& ra, const Tessal::Vector2D<double>& rb);
 
   const PixelMap& mMap;
-  double mGuardX0, mGuardX1, mGuardY0, mGuardY1;  // world
+  Tessal::Vector2D<double> mOrigin;
+  double mViewX, mViewY;                           // the view's lower-left corner, relative
+  double mGuardX0, mGuardX1, mGuardY0, mGuardY1;  // relative
   unsigned int mMode;                              // the open batch; none when mOpen is false
   bool mOpen = false;
   float mColor[4] = {-1, -1, -1, -1};  // the colour last sent

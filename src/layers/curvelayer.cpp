@@ -2,14 +2,17 @@
 
 #include "layers/curvedrawing.h"
 #include "layers/curvegeometry.h"
+#include "layers/gridlayer.h"
 
 #include <arvelle/glhelpers.h>
 #include <arvelle/viewport.h>
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace Zentho {
@@ -90,11 +93,33 @@ struct PreparedHandle {
   bool locked;
 };
 
+// Keeps GL from drawing left of the plot while it lives: a scissor box
+// within the one already set, in the surface's own pixels.
+class PlotClip {
+ public:
+  PlotClip(const Viewport& viewport, double plotLeft) : mSentry(GL_SCISSOR_BIT | GL_ENABLE_BIT) {
+    const auto& win = viewport.getWindowBounds();
+    GLint vp[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, vp);
+    const double ratio = vp[2] / win.width;
+    GLint box[4] = {vp[0], vp[1], vp[2], vp[3]};
+    if (glIsEnabled(GL_SCISSOR_TEST)) glGetIntegerv(GL_SCISSOR_BOX, box);
+    const double cut = std::ceil(vp[0] + (plotLeft - win.x) * ratio);
+    const GLint x0 = std::max(box[0], static_cast<GLint>(std::min(cut, 1e9)));
+    const GLint x1 = box[0] + box[2];
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(x0, box[1], std::max(0, x1 - x0), box[3]);
+  }
+
+ private:
+  GLAttributeSentry mSentry;
+};
+
 class CurvePainter {
  public:
-  CurvePainter(const PixelMap& map, const GraphViewColors& colors, const Tessal::Selection& selection,
-               const HighlightRefs& highlight)
-      : mMap(map), mDrawer(map), mColors(colors), mSelection(selection), mHighlight(highlight) {}
+  CurvePainter(const PixelMap& map, const Vector2D<double>& origin, const GraphViewColors& colors,
+               const Tessal::Selection& selection, const HighlightRefs& highlight)
+      : mMap(map), mDrawer(map, origin), mColors(colors), mSelection(selection), mHighlight(highlight) {}
 
   void unselectedCurve(const FCurve& curve) {
     if (mHighlight.type == HitRecord::Curve && mHighlight.curve == &curve) return;
@@ -374,10 +399,16 @@ void CurveLayer::draw(const Viewport& viewport) const {
 
   const HighlightRefs highlight(mHighlight);
   mDrawnVertices = 0;
+  const GLRelativeProjection projection(viewport);
+  std::unique_ptr<PlotClip> clip;
+  if (const auto grid = mLabelGrid.lock()) {
+    const double plotLeft = grid->plotLeft(viewport);
+    if (plotLeft > map.winX) clip = std::make_unique<PlotClip>(viewport, plotLeft);
+  }
   {
     GLAttributeSentry sentry(cCurveAttributes);
     SetUpCurveState();
-    CurvePainter painter(map, colors, *mSelection, highlight);
+    CurvePainter painter(map, projection.origin(), colors, *mSelection, highlight);
     for (const FCurve* curve : visible) {
       if (!mSelection->isSelected(*curve)) painter.unselectedCurve(*curve);
     }
@@ -397,7 +428,7 @@ void CurveLayer::draw(const Viewport& viewport) const {
   for (const auto& d : derivatives) {
     GLAttributeSentry sentry(cCurveAttributes);
     SetUpCurveState();
-    CurvePainter painter(map, colors, *mSelection, highlight);
+    CurvePainter painter(map, projection.origin(), colors, *mSelection, highlight);
     for (const FCurve* curve : visible) {
       if (d.shown(*curve)) painter.derivative(*curve, d.kind, colors.getColor(d.role));
     }

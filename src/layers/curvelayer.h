@@ -25,6 +25,8 @@ namespace Zentho {
 namespace Arvelle {
 inline namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS {
 
+class GridLayer;
+
 class CurveLayer : public Layer,
                    public Tessal::FCurveObserver,
                    public Tessal::ContainerObserver,
@@ -64,6 +66,10 @@ class CurveLayer : public Layer,
   bool labelsVisible() const { return mLabels; }
   void setLabelsVisible(bool visible) { mLabels = visible; }
 
+  // The grid whose y labels the curves keep off: nothing is drawn left of
+  // where its plot begins while it shows. Not kept alive; none by default.
+  void setLabelGrid(std::weak_ptr<const GridLayer> grid) { mLabelGrid = std::move(grid); }
+
   void draw(const Viewport& viewport) const override;
   // Hover highlighting, click and modifier selection, double-click selection
   // of a whole curve, and the start of every drag: a rubber band on empty
@@ -95,6 +101,7 @@ class CurveLayer : public Layer,
   std::shared_ptr<Tessal::FCurveContainer> mCurves;
   std::shared_ptr<GraphViewColors> mColors;
   std::shared_ptr<Tessal::Selection> mSelection;
+  std::weak_ptr<const GridLayer> mLabelGrid;
   Tessal::HitRecord mHighlight;
   bool mPicking = true;
   bool mFullColor = true;

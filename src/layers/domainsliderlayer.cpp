@@ -220,12 +220,19 @@ void DomainSliderLayer::draw(const Viewport& viewport) const {
   const double value = mSlider->getValue();
   const Rectangle<double>& world = viewport.getWorldBounds();
   const Vector2D<double> px = PixelSize(viewport);
+  const Vector2D<double> o = viewport.getOrigin();
   const double fh = mFontMetrics.height();
-  const Rectangle<double> handle = HandleRectangle(value, viewport, fh);
-  const double lineTop = world.y + world.height - fh * px.y;
+  // Everything GL gets is relative to the origin, subtracted in double; the
+  // handle is sized around the relative value, where a pixel never rounds
+  // away.
+  const double rv = value - o.x;
+  const Rectangle<double> handle(rv - 0.5 * cHandleWidth * px.x, (world.y - o.y) + fh * px.y, cHandleWidth * px.x,
+                                 cHandleHeight * px.y);
+  const double lineTop = (world.y - o.y) + world.height - fh * px.y;
   if (!FitsGL({handle.x, handle.x + handle.width, handle.y + handle.height, lineTop})) return;
 
   GLAttributeSentry sentry(cSliderState);
+  const GLRelativeProjection projection(viewport);
   glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
   glEnable(GL_LINE_SMOOTH);
   glEnable(GL_BLEND);
@@ -236,8 +243,8 @@ void DomainSliderLayer::draw(const Viewport& viewport) const {
   DrawBevelledRectangle(handle, sliderColor, cHandleBevelFactor, static_cast<float>(cHandleBevel * px.x));
   Color(sliderColor);
   glBegin(GL_LINES);
-  glVertex2d(value, handle.y + handle.height);
-  glVertex2d(value, lineTop);
+  glVertex2d(rv, handle.y + handle.height);
+  glVertex2d(rv, lineTop);
   glEnd();
 
   const QString text = DomainValueText(value);
@@ -246,7 +253,7 @@ void DomainSliderLayer::draw(const Viewport& viewport) const {
   if (FitsPixel(textX)) {
     const int ix = static_cast<int>(textX);
     const int iy = static_cast<int>(fh) - 2;
-    const Vector2D<double> corner = WindowToWorld(viewport, Vector2D<double>(ix, iy));
+    const Vector2D<double> corner = WindowToRelative(viewport, Vector2D<double>(ix, iy));
     const Rectangle<double> behind(corner.x, corner.y, textWidth * px.x, fh * px.y);
     if (FitsGL({behind.x, behind.x + behind.width})) {
       DrawTransparentRectangle(behind, mColors->getColor(ColorRole::Background), cBackdropAlpha);
@@ -260,6 +267,7 @@ void DomainSliderLayer::drawReadouts(const Viewport& viewport) const {
   if (!mSelection) return;
   const double x = mSlider->getValue();
   const Vector2D<double> px = PixelSize(viewport);
+  const Vector2D<double> o = viewport.getOrigin();
   const double fh = mFontMetrics.height();
   const double asc = mFontMetrics.ascent();
   const QColor& lineColor = mColors->getColor(ColorRole::DomainSlider);
@@ -279,11 +287,14 @@ void DomainSliderLayer::drawReadouts(const Viewport& viewport) const {
     // Flat: above a peak, below a dip.
     if (Tessal::NearZero(s)) above = !(Tessal::GetSecondDerivative(*curve, x) > 0);
     const double offset = above ? px.y * asc * (s + 1) : -px.y * asc * (1 - s);
-    const Vector2D<double> anchor(x + cReadoutDistance * px.x, y + offset);
-    const Vector2D<double> from(x + cLeaderStart * (anchor.x - x), y + cLeaderStart * (anchor.y - y));
+    // Relative to the origin, as GL gets them.
+    const Vector2D<double> at(x - o.x, y - o.y);
+    const Vector2D<double> anchor(at.x + cReadoutDistance * px.x, at.y + offset);
+    const Vector2D<double> from(at.x + cLeaderStart * (anchor.x - at.x), at.y + cLeaderStart * (anchor.y - at.y));
     // A value far beyond the view has no place on screen.
     if (!FitsGL({anchor.x, anchor.y, from.x, from.y})) continue;
-    const Vector2D<double> pixel = WorldToWindow(viewport, anchor);
+    const Vector2D<double> pixel =
+        WorldToWindow(viewport, Vector2D<double>(x + cReadoutDistance * px.x, y + offset));
     if (!FitsPixel(pixel.x) || !FitsPixel(pixel.y)) continue;
 
     Color(lineColor);
@@ -298,7 +309,7 @@ void DomainSliderLayer::drawReadouts(const Viewport& viewport) const {
     const int ix = static_cast<int>(pixel.x + cReadoutTextGap);
     const int iy = static_cast<int>(pixel.y - 0.5 * asc);
     const double textWidth = mFontMetrics.horizontalAdvance(text);
-    const Vector2D<double> corner = WindowToWorld(viewport, Vector2D<double>(ix, iy));
+    const Vector2D<double> corner = WindowToRelative(viewport, Vector2D<double>(ix, iy));
     DrawTransparentRectangle(Rectangle<double>(corner.x, corner.y, textWidth * px.x, fh * px.y), backdrop,
                              cBackdropAlpha);
     emit requestDrawText(ix, iy, text, textColor);

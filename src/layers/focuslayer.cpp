@@ -54,7 +54,9 @@ void FocusLayer::draw(const Viewport& viewport) const {
   glColor3f(static_cast<GLfloat>(c.redF()), static_cast<GLfloat>(c.greenF()), static_cast<GLfloat>(c.blueF()));
   glPolygonMode(GL_FRONT, GL_LINE);
   glLineWidth(3.0f);
-  glRectd(world.x, world.y, world.x + world.width, world.y + world.height);
+  const GLRelativeProjection projection(viewport);
+  const double x = projection.relativeX(world.x), y = projection.relativeY(world.y);
+  glRectd(x, y, x + world.width, y + world.height);
 }
 
 void FocusLayer::colorsChanged() { emit notifyLayerChanged(); }

@@ -28,6 +28,9 @@ class GridLayer : public Layer, public ViewportObserver, public ColorsObserver {
   ~GridLayer() override;
 
   void draw(const Viewport& viewport) const override;
+  // Where the plot begins right of the y labels, in widget pixels: the
+  // window's left edge while this layer is hidden or cannot draw the view.
+  double plotLeft(const Viewport& viewport) const;
   bool handleEvent(QEvent* event, Viewport& viewport) override;
 
   void viewportChanged(const Viewport& viewport) override;

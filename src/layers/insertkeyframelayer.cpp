@@ -216,13 +216,17 @@ void InsertKeyframeLayer::draw(const Viewport& viewport) const {
   const double px = world.width / window.width, py = world.height / window.height;
   const double fontHeight = mFontMetrics.height();
   const double x = mPreviewPoint.x, y = mPreviewPoint.y;
-  const double left = world.x, right = world.x + world.width;
-  const double bottom = world.y, lineTop = world.y + world.height - fontHeight * py;
-  for (double v : {x, left, right, bottom, lineTop}) {
+  // What GL gets is relative to the origin, subtracted in double.
+  const Vector2D<double> o = viewport.getOrigin();
+  const double rx = x - o.x, ry = y - o.y;
+  const double left = world.x - o.x, right = left + world.width;
+  const double bottom = world.y - o.y, lineTop = bottom + world.height - fontHeight * py;
+  for (double v : {rx, left, right, bottom, lineTop}) {
     if (!FitsGL(v)) return;
   }
 
   GLAttributeSentry sentry(cMarkerState);
+  const GLRelativeProjection projection(viewport);
   glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
   glEnable(GL_LINE_SMOOTH);
   glEnable(GL_BLEND);
@@ -233,11 +237,11 @@ void InsertKeyframeLayer::draw(const Viewport& viewport) const {
             static_cast<GLfloat>(marker.blueF()), static_cast<GLfloat>(marker.alphaF()));
   glBegin(GL_LINES);
   // The top strip is left to the label.
-  glVertex2d(x, bottom);
-  glVertex2d(x, lineTop);
-  if (mOnCurve && FitsGL(y)) {
-    glVertex2d(left, y);
-    glVertex2d(right, y);
+  glVertex2d(rx, bottom);
+  glVertex2d(rx, lineTop);
+  if (mOnCurve && FitsGL(ry)) {
+    glVertex2d(left, ry);
+    glVertex2d(right, ry);
   }
   glEnd();
 
@@ -252,7 +256,7 @@ void InsertKeyframeLayer::draw(const Viewport& viewport) const {
   if (!(std::fabs(labelX) < 1e9)) return;
   const int ix = static_cast<int>(labelX);
   const int iy = static_cast<int>(fontHeight) - 2;
-  const Vector2D<double> corner = WindowToWorld(viewport, Vector2D<double>(ix, iy));
+  const Vector2D<double> corner = WindowToRelative(viewport, Vector2D<double>(ix, iy));
   const Rectangle<double> behind(corner.x, corner.y, textWidth * px, fontHeight * py);
   for (double v : {behind.x, behind.y, behind.x + behind.width, behind.y + behind.height}) {
     if (!FitsGL(v)) return;

@@ -175,25 +175,29 @@ void RubberbandLayer::draw(const Viewport& viewport) const {
   const double right = cut(std::max(mStart.x, mCurrent.x), wx - world.width, wr + world.width);
   const double bottom = cut(std::min(mStart.y, mCurrent.y), wy - world.height, wt + world.height);
   const double top = cut(std::max(mStart.y, mCurrent.y), wy - world.height, wt + world.height);
-  if (!FitsGL({left, right, bottom, top, wx - world.width, wr + world.width, wy - world.height, wt + world.height}))
-    return;
+  // Relative to the origin, subtracted in double before GL sees them.
+  const Vector2D<double> o = viewport.getOrigin();
+  const double rl = left - o.x, rr = right - o.x, rb = bottom - o.y, rt = top - o.y;
+  const double vl = wx - o.x, vr = wr - o.x, vb = wy - o.y, vt = wt - o.y;
+  if (!FitsGL({rl, rr, rb, rt, vl - world.width, vr + world.width, vb - world.height, vt + world.height})) return;
 
   GLAttributeSentry sentry(cBandState);
+  const GLRelativeProjection projection(viewport);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
   Color(mColors->getColor(ColorRole::Background), cShadeAlpha);
   // Everything but the band is dimmed.
-  FillIfPositive(wx, top, wr, wt);
-  FillIfPositive(wx, bottom, left, top);
-  FillIfPositive(right, bottom, wr, top);
-  FillIfPositive(wx, wy, wr, bottom);
+  FillIfPositive(vl, rt, vr, vt);
+  FillIfPositive(vl, rb, rl, rt);
+  FillIfPositive(rr, rb, vr, rt);
+  FillIfPositive(vl, vb, vr, rb);
 
   if (right > left && top > bottom) {
     Color(mColors->getColor(ColorRole::RubberBand), 1.0f);
     glLineWidth(1.0f);
     glPolygonMode(GL_FRONT, GL_LINE);
-    glRectd(left, bottom, right, top);
+    glRectd(rl, rb, rr, rt);
   }
 }
 

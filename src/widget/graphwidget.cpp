@@ -84,6 +84,7 @@ void GraphWidget::init() {
   mUserLayers->pushLayer(grid);
   connect(grid.get(), &Layer::requestDrawText, this, &GraphWidget::drawText);
   auto curveLayer = std::make_shared<CurveLayer>(mCurves, mSelection, mColors);
+  curveLayer->setLabelGrid(grid);
   mUserLayers->pushLayer(curveLayer);
   connect(curveLayer.get(), &Layer::requestDrawText, this, &GraphWidget::drawText);
   auto sliderLayer = std::make_shared<DomainSliderLayer>(mDomainSlider, mSelection, mColors, mFont, mViewport);

@@ -6,6 +6,7 @@
 #include "curvefixtures.h"
 
 #include <arvelle/graphviewcolors.h>
+#include <arvelle/snapsettings.h>
 
 #include "layers/backgroundlayer.h"
 #include "layers/focuslayer.h"
@@ -15,6 +16,7 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QMouseEvent>
+#include <QRect>
 #include <QRegularExpression>
 
 #include <cfloat>
@@ -84,15 +86,44 @@ class Grid : public ::testing::Test {
 
 class GridFrame : public Grid, public ::testing::WithParamInterface<R> {};
 
+// The line a text takes, and what of it is painted (numbers have no
+// descenders).
+QRect Box(const Text& t, const QFontMetrics& fm) {
+  return QRect(t.x, t.y - fm.ascent(), fm.horizontalAdvance(t.text), fm.ascent() + fm.descent());
+}
+QRect Ink(const Text& t, const QFontMetrics& fm) { return fm.tightBoundingRect(t.text).translated(t.x, t.y); }
+// Whether every text is painted inside the window and clear of the others.
+::testing::AssertionResult Separate(const std::vector<Text>& texts, const QFontMetrics& fm, int width = cW) {
+  auto box = [&](const Text& t) { return Box(t, fm); };
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (!QRect(0, 0, width, cH).contains(Ink(texts[i], fm)))
+      return ::testing::AssertionFailure() << texts[i].text.toStdString() << " leaves the window";
+    for (size_t j = i + 1; j < texts.size(); ++j) {
+      if (box(texts[i]).intersects(box(texts[j])))
+        return ::testing::AssertionFailure()
+               << texts[i].text.toStdString() << " overlaps " << texts[j].text.toStdString();
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
 TEST_P(GridFrame, LinesSpanThePlotAndLabelsNameTheirLinesWithoutOverlap) {
   const R w = GetParam();
   const double upx = w.width / cW, upy = w.height / cH;
   const auto lines = draw(*grid, w);
   ASSERT_FALSE(lines.empty());
-  // GL works in single precision: far from the origin a vertex moves by a
-  // few float steps of its coordinate.
-  const double tx = 1e-3 + 4 * FLT_EPSILON * std::max(std::fabs(w.x), std::fabs(w.x + w.width)) / upx;
-  const double ty = 1e-3 + 4 * FLT_EPSILON * std::max(std::fabs(w.y), std::fabs(w.y + w.height)) / upy;
+  // What the double-precision mapping itself rounds, far from the origin.
+  const double tx = 1e-3 + 4 * DBL_EPSILON * std::max(std::fabs(w.x), std::fabs(w.x + w.width)) / upx;
+  const double ty = 1e-3 + 4 * DBL_EPSILON * std::max(std::fabs(w.y), std::fabs(w.y + w.height)) / upy;
+  double sx, sy, fade;
+  int decimals;
+  Zentho::Arvelle::SnapSettings::GetGridMetrics(upx, sx, fade, decimals);
+  Zentho::Arvelle::SnapSettings::GetGridMetrics(upy, sy, fade, decimals);
+  // A line's pixel against where the mapping puts the multiple nearest it.
+  auto mapped = [](double pixel, double origin, double units, double step) {
+    const double k = std::round((origin + pixel * units) / step);
+    return (k * step - origin) / units;
+  };
 
   // Verticals rise from one text line above the bottom to the top;
   // horizontals run from one left edge to the right.
@@ -103,10 +134,12 @@ TEST_P(GridFrame, LinesSpanThePlotAndLabelsNameTheirLinesWithoutOverlap) {
     ASSERT_TRUE(vertical || std::fabs(l.y0 - l.y1) <= ty);
     if (vertical) {
       xs.push_back(l.x0);
+      EXPECT_NEAR(l.x0, mapped(l.x0, w.x, upx, sx), 0.25);
       EXPECT_NEAR(std::min(l.y0, l.y1), fm.height(), ty);
       EXPECT_NEAR(std::max(l.y0, l.y1), cH, ty);
     } else {
       ys.push_back(cH - l.y0);
+      EXPECT_NEAR(l.y0, mapped(l.y0, w.y, upy, sy), 0.25);
       if (std::isnan(plotLeft)) plotLeft = std::min(l.x0, l.x1);
       EXPECT_NEAR(std::min(l.x0, l.x1), plotLeft, tx);
       EXPECT_NEAR(std::max(l.x0, l.x1), cW, tx);
@@ -119,22 +152,25 @@ TEST_P(GridFrame, LinesSpanThePlotAndLabelsNameTheirLinesWithoutOverlap) {
   });
   EXPECT_TRUE(second == lines.end() || lines[0].color.value() <= second->color.value());
 
-  // Labels: one per labelled line, centred on it, never with exactly one
-  // decimal; x labels never touch their neighbours.
-  auto onLine = [](const std::vector<double>& at, double p) {
-    return std::any_of(at.begin(), at.end(), [p](double v) { return std::fabs(v - p) <= 1.0; });
+  // Labels: one per labelled line, centred on it unless moved inside the
+  // window at its edge, never with exactly one decimal; the y labels fit
+  // left of the plot.
+  EXPECT_TRUE(Separate(texts, fm));
+  auto onLine = [](const std::vector<double>& at, double p, double within) {
+    return std::any_of(at.begin(), at.end(), [&](double v) { return std::fabs(v - p) <= within; });
   };
-  for (size_t i = 0; i < texts.size(); ++i) {
-    const Text& t = texts[i];
+  for (const Text& t : texts) {
     SCOPED_TRACE(t.text.toStdString());
     EXPECT_FALSE(t.text.contains(QRegularExpression("\\.\\d$")));
+    const int width = fm.horizontalAdvance(t.text);
     if (t.y == cH - 2) {
-      EXPECT_TRUE(onLine(xs, t.x + 0.5 * fm.horizontalAdvance(t.text)));
-      const bool last = i + 1 == texts.size() || texts[i + 1].y != cH - 2;
-      EXPECT_TRUE(last || t.x + fm.horizontalAdvance(t.text) < texts[i + 1].x);
+      const bool moved = t.x + width >= cW - 1;
+      EXPECT_TRUE(onLine(xs, t.x + 0.5 * width, moved ? 0.5 * width : 1.0));
     } else {
       EXPECT_EQ(t.x, 2);
-      EXPECT_TRUE(onLine(ys, t.y - 0.5 * fm.ascent()));
+      EXPECT_LE(t.x + width, plotLeft);
+      const bool moved = t.y == fm.ascent();
+      EXPECT_TRUE(onLine(ys, t.y - 0.5 * fm.ascent(), moved ? 0.5 * fm.ascent() : 1.0));
     }
   }
 }
@@ -147,7 +183,40 @@ INSTANTIATE_TEST_SUITE_P(Views, GridFrame,
                                            R(-0.05, -0.02, 4, 0.6),      // both zeros inside the label bands
                                            R(-123456, -0.001, 250000, 0.002), R(1.0, 1.0, 0.07, 0.75),
                                            R(0.00012, 50, 0.0001, 2), R(-0.3, -0.31, 0.6, 0.62),
-                                           R(1000, 5000, 0.3, 0.02)));
+                                           R(1000, 5000, 0.3, 0.02),
+                                           // far from the origin, a unit tens of pixels wide
+                                           R(1e3 - 1.3, 1e3 - 2.7, 10, 7.5), R(1e6 - 1.3, -1e6 - 2.7, 10, 7.5),
+                                           R(1e9 - 1.3, 1e9 - 2.7, 10, 7.5), R(-1e12 - 1.3, 1e12 - 2.7, 10, 7.5),
+                                           R(1e6 - 0.002, 1e6 - 0.002, 0.014, 0.01)));  // keys 0.01 apart
+
+// Labels whose text is far longer than the digits of the view's ends
+// suggest, in windows of the widths screens have.
+class GridLabels : public Grid, public ::testing::WithParamInterface<std::pair<double, R>> {};
+
+TEST_P(GridLabels, StayInsideTheWindowApartAndLeftOfThePlot) {
+  const double width = GetParam().first;
+  viewport.setWindowBounds(R(0, 0, width, cH));
+  glViewport(0, 0, GLsizei(width), cH);  // feedback reports window pixels of this size
+  const R w = GetParam().second;
+  const auto lines = draw(*grid, w);
+  ASSERT_FALSE(lines.empty());
+  ASSERT_FALSE(texts.empty());
+  double plotLeft = width;
+  for (const Line& l : lines) plotLeft = std::min({plotLeft, l.x0, l.x1});
+  EXPECT_TRUE(Separate(texts, fm, int(width)));
+  // No line runs into a y label.
+  for (const Text& t : texts) {
+    if (t.y != cH - 2) EXPECT_LE(Box(t, fm).right(), plotLeft) << t.text.toStdString();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Extremes, GridLabels,
+                         ::testing::Values(std::make_pair(800.0, R(-1e11 - 5e10, -1e11 - 5e10, 3e11, 3e11)),
+                                           std::make_pair(800.0, R(-2, 1e7 - 0.5, 4, 4)),
+                                           std::make_pair(800.0, R(-2, 0, 4, 1e-12)),
+                                           std::make_pair(1920.0, R(99, 1e7 - 0.5, 1e6, 4)),
+                                           std::make_pair(1920.0, R(-1e12, -3, 1e12 + 0.37, 8)),
+                                           std::make_pair(800.0, R(1e6 - 3.7, 0, 13.77, 1))));
 
 TEST_F(Grid, LabelsDropToWholeNumbersRatherThanOneDecimal) {
   draw(*grid, R(-0.5, -2, 4, 4));  // spacing 0.1 wants two decimals; too tight for them
@@ -168,6 +237,11 @@ TEST_F(Grid, BrokenViewsDrawNothingExtremeOnesAtMostALinePerPixel) {
     EXPECT_TRUE(texts.empty());
     EXPECT_TRUE(draw(*focus, w).empty());  // not even the focus frame
   }
+  // Where doubles step by 2, the lines that exist still show, in the window.
+  const auto coarse = draw(*grid, R(1e16 - 2, 1e16 - 2, 8, 6));
+  EXPECT_FALSE(coarse.empty());
+  for (const Line& l : coarse) EXPECT_TRUE(l.x0 >= 0 && l.x1 <= cW && l.y0 >= 0 && l.y1 <= cH);
+  texts.clear();
   // Steps below the coordinates' precision, and sizes at the ends of the range.
   for (const R& w : {R(5e15, -1, 3, 2), R(1e17, 1e17, 1e-3, 1e-3), R(-1e300, -1e300, 1e300, 1e300),
                      R(0, 0, 1e-300, 1e-300)}) {

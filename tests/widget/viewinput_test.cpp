@@ -171,9 +171,9 @@ TEST_F(ViewInput, GridLinesAxesBandsAndLabelsOnTheirPixels) {
   EXPECT_EQ(axisRows, 2);
 
   // The lines stop at the label bands: a text line at the bottom, and on the
-  // left room for "-13", the widest y in view.
+  // left room for "-10", the widest y label, drawn 2 pixels in, and 4 more.
   const QFontMetrics fm(widget.getFont());
-  const int band = fm.height(), left = fm.averageCharWidth() * 3 + 4;
+  const int band = fm.height(), left = fm.horizontalAdvance("-10") + 6;
   EXPECT_EQ(at(col(1), 300 - band - 1), minor);
   EXPECT_EQ(at(col(1), 300 - band + 1), background);
   EXPECT_EQ(at(left + 1, row(1)), minor);
