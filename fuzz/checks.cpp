@@ -15,9 +15,10 @@ void Fail(const char* what, const T::FCurve* curve) {
 }
 
 void CheckCurve(const T::FCurve& curve, bool ordered) {
-  // The model pushes keys apart in steps the magnitude can represent, so a
-  // hair below the separation is its own rounding, not a fault.
-  const double separation = T::Keyframe::getMinSeparation() * (1 - 1e-9);
+  // The model accepts a gap short of the separation by its own near-equality
+  // tolerance (T::NearEqual), as it must for gaps like 0.11 - 0.1.
+  const double separation = T::Keyframe::getMinSeparation();
+  const auto separated = [&](double gap) { return gap >= separation || T::NearEqual(gap, separation); };
   const T::Keyframe* previous = nullptr;
   std::size_t keys = 0;
   for (auto it = curve.begin(); it != curve.end(); ++it) {
@@ -42,7 +43,7 @@ void CheckCurve(const T::FCurve& curve, bool ordered) {
       if (!T::InRange(t->get().x) || !T::InRange(t->get().y)) Fail("a handle out of range", &curve);
     }
     if (ordered) {
-      if (previous && !(key->getX() - previous->getX() >= separation)) Fail("keys out of order or too close", &curve);
+      if (previous && !separated(key->getX() - previous->getX())) Fail("keys out of order or too close", &curve);
       if (curve.findSegment(key->getX()).key() != key) Fail("lookup by x misses a key", &curve);
     }
     if (previous && segment.getLeftKey()->getLeftSegment()->getRightKey().get() != key)

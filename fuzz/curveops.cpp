@@ -12,6 +12,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -75,9 +77,32 @@ bool Affordable(double x0, double x1, double step) {
   return !(count > cMaxFuzzKeys && count < 4 * double(T::cMaxGeneratedKeys));
 }
 
+// CURVEOPS_TRACE=1 prints each step and the keys after it, to read a
+// failing input.
+const bool gTrace = std::getenv("CURVEOPS_TRACE") != nullptr;
+
+void Trace(int op, const World& w) {
+  std::fprintf(stderr, "op %d, switches %zu\n", op, w.switches.size());
+  for (const auto& curve : w.curves) {
+    std::fprintf(stderr, "  %s%s:", curve->getName().c_str(), w.container->contains(*curve) ? "" : " (out)");
+    for (auto it = std::next(curve->begin()); it != curve->end(); ++it) {
+      const auto* k = it.key();
+      std::fprintf(stderr, " (%.17g, %.17g | %.17g, %.17g | %.17g, %.17g)", k->getX(), k->getY(), k->getInTangent()->get().x,
+                   k->getInTangent()->get().y, k->getOutTangent()->get().x, k->getOutTangent()->get().y);
+    }
+    std::fprintf(stderr, "\n");
+  }
+}
+
 void Step(FuzzedDataProvider& in, World& w) {
   auto curve = PickCurve(in, w);
-  switch (in.ConsumeIntegralInRange<int>(0, 21)) {
+  const int op = in.ConsumeIntegralInRange<int>(0, 21);
+  struct Traced {
+    int op;
+    const World& w;
+    ~Traced() { if (gTrace) Trace(op, w); }
+  } traced{op, w};
+  switch (op) {
     case 0: {
       const double x = Number(in), y = Number(in);
       curve->insertSegment(T::Keyframe(x, y), PickInterpolator(in));

@@ -68,6 +68,9 @@ InsertSegmentCommand::InsertSegmentCommand(std::shared_ptr<Tessal::Selection> se
 InsertSegmentCommand::~InsertSegmentCommand() = default;
 
 void InsertSegmentCommand::redo() {
+  // Later redos start from the selection the first one started from, so
+  // that they leave exactly the selection it left.
+  mSnapshot.select();
   if (!mValid) return;
   RunChangeBracket(*mCurve, [&] {
     FCurve::Switch hold(*mCurve);

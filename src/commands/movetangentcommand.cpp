@@ -15,9 +15,11 @@ HandlePair HandlePair::Of(const Tangent& tangent) {
   HandlePair pair;
   pair.value = tangent.get();
   pair.type = tangent.getType();
+  pair.weightLocked = tangent.isWeightLocked();
   if (const auto opposite = tangent.getOppositeTangent()) {
     pair.oppositeValue = opposite->get();
     pair.oppositeType = opposite->getType();
+    pair.oppositeWeightLocked = opposite->isWeightLocked();
   }
   if (const auto key = tangent.getOwningKeyframe()) pair.unified = key->isTangentsUnified();
   return pair;
@@ -68,6 +70,9 @@ void MoveTangentCommand::setHandles(const HandlePair& pair) {
   } else {
     key->setTangents(pair.oppositeValue, pair.value, pair.oppositeType, pair.type);
   }
+  // After the offsets: a lock only keeps later drags from changing lengths.
+  tangent->setWeightLocked(pair.weightLocked);
+  if (const auto opposite = tangent->getOppositeTangent()) opposite->setWeightLocked(pair.oppositeWeightLocked);
 }
 
 void MoveTangentCommand::apply(const HandlePair& pair, bool bracketed) {

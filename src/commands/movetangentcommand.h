@@ -1,6 +1,7 @@
 // The undoable record of one tangent-handle drag. It finds the handle again
 // by its curve and its index in the curve's tangent walk, and restores both
-// handles of the key exactly: offsets, types and the key's unified flag.
+// handles of the key exactly: offsets, types, weight locks and the key's
+// unified flag.
 #pragma once
 
 #include <arvelle/version.h>
@@ -15,13 +16,16 @@
 ZENTHO_ARVELLE_NAMESPACE_BEGIN
 
 // Both handles of one key, seen from one of them: the handle itself and its
-// opposite (the other handle of the same key), with their types, and the
-// key's unified flag.
+// opposite (the other handle of the same key), with their types and weight
+// locks, and the key's unified flag.
 struct HandlePair {
   Tessal::Vector2D<double> value;
   Tessal::Vector2D<double> oppositeValue;
   unsigned char type = Tessal::TangentType::Fixed;
   unsigned char oppositeType = Tessal::TangentType::Fixed;
+  // A drag clears both locks; undo must give them back.
+  bool weightLocked = false;
+  bool oppositeWeightLocked = false;
   bool unified = false;
 
   // The tangent's state as it stands now (opposite values zero when there is
@@ -36,8 +40,8 @@ class MoveTangentCommand : public QUndoCommand {
   // layer passes the unified flag the key will have once the drag is over).
   MoveTangentCommand(std::shared_ptr<Tessal::Selection> selection, std::shared_ptr<Tessal::Tangent> tangent,
                      const HandlePair& before, const HandlePair& after);
-  // The plain form: old offsets only; the old types and the unified flag
-  // are taken as they stand now.
+  // The plain form: old offsets only; the old types, weight locks and the
+  // unified flag are taken as they stand now.
   MoveTangentCommand(std::shared_ptr<Tessal::Selection> selection, std::shared_ptr<Tessal::Tangent> tangent,
                      const Tessal::Vector2D<double>& oldValue, const Tessal::Vector2D<double>& oldOppositeValue);
   ~MoveTangentCommand() override;

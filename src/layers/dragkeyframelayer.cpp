@@ -98,7 +98,9 @@ bool DragKeyframeLayer::handleEvent(QEvent* event, Viewport& viewport) {
       if (mMouseMode) updateDrag(static_cast<const QMouseEvent&>(*event), viewport);
       return true;
     case QEvent::MouseButtonRelease:
-      if (!mMouseMode) return true;
+      // A nudge can start during a mouse gesture of a layer below (a band,
+      // a tangent drag, a pan): that gesture ends at its release.
+      if (!mMouseMode) return false;
       if (static_cast<const QMouseEvent&>(*event).button() == Qt::LeftButton) endDrag(viewport);
       return false;
     case QEvent::KeyPress:

@@ -92,6 +92,12 @@ DragTangentLayer::DragTangentLayer(std::shared_ptr<Tessal::Selection> selection,
 
 DragTangentLayer::~DragTangentLayer() {
   if (mKey && mKey->isTangentsUnified() != mUnified) mKey->setTangentsUnified(mUnified);
+  // Nothing to undo: a press that dragged nothing leaves the locks as it
+  // found them.
+  if (!mCommandPushed && mTangent) {
+    mTangent->setWeightLocked(mBefore.weightLocked);
+    if (mOpposite) mOpposite->setWeightLocked(mBefore.oppositeWeightLocked);
+  }
   FCurve::setChangeType(FCurve::Idle);
 }
 
@@ -242,6 +248,7 @@ void DragTangentLayer::end() {
       // The flag the key gets back once the drag is over.
       after.unified = mUnified;
       if (!SamePair(after, mBefore)) {
+        mCommandPushed = true;
         manager->handleUndoCommand(new MoveTangentCommand(mSelection, mTangent, mBefore, after));
       }
     }

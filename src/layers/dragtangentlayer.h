@@ -30,8 +30,9 @@ class DragTangentLayer : public Layer {
   // Opens the change bracket, breaks the key's unified flag for the drag and
   // clears both handles' weight locks.
   DragTangentLayer(std::shared_ptr<Tessal::Selection> selection, std::shared_ptr<Tessal::Tangent> tangent);
-  // Gives the key back its unified flag (unless Alt broke the pair) and sets
-  // the change type back to idle.
+  // Gives the key back its unified flag (unless Alt broke the pair), and
+  // both handles their weight locks when no command was pushed, and sets the
+  // change type back to idle.
   ~DragTangentLayer() override;
 
   bool handleEvent(QEvent* event, Viewport& viewport) override;
@@ -64,6 +65,7 @@ class DragTangentLayer : public Layer {
   // it back its unified flag even when the host removed it meanwhile.
   std::shared_ptr<Tessal::Keyframe> mKey;
   bool mStarted = false;
+  bool mCommandPushed = false;
 };
 
 }  // namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS

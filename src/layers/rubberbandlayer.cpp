@@ -92,8 +92,12 @@ bool RubberbandLayer::handleEvent(QEvent* event, Viewport& viewport) {
   switch (event->type()) {
     case QEvent::MouseButtonPress: {
       auto* e = static_cast<QMouseEvent*>(event);
+      // Another button pressed during the band is taken: a pan or zoom
+      // started on top would take the left release, and the band would
+      // never end.
+      if (e->button() != Qt::LeftButton) return mDelay != nullptr;
       // Without curves and a selection there is nothing to select.
-      if (e->button() != Qt::LeftButton || !mCurves || !mSelection) return false;
+      if (!mCurves || !mSelection) return false;
       mAdd = e->modifiers().testFlag(Qt::ShiftModifier);
       mSubtract = e->modifiers().testFlag(Qt::ControlModifier) && !mAdd;
       const Vector2D<double> p = RoundedPixel(e->localPos());

@@ -137,4 +137,47 @@ TEST_F(DragHost, handleWhoseKeyIsRemovedMidDragEndsWithoutCommand) {
   EXPECT_THAT(xs(), Xs({1, 2, 4, 5}));
 }
 
+// The drag clears both weight locks of the key it works on: undo gives them
+// back, and a press that ends without a command leaves them as they were.
+TEST_F(DragHost, weightLocksComeBackWithUndoAndStayWhenNothingWasDragged) {
+  const struct {
+    const char* what;
+    int dy;          // pixels the cursor travels
+    bool lockedKey;  // the press is refused
+    bool command;
+  } rows[] = {
+      {"a drag", -40, false, true},
+      {"a press without motion", 0, false, false},
+      {"a press on a locked key", -40, true, false},
+  };
+  int keyIndex = 0;  // a key of its own for each row
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    stack.clear();
+    const auto key = KeyAt(*curve, ++keyIndex);
+    T::SetLocked(*key, r.lockedKey);
+    const auto out = key->getOutTangent(), in = key->getInTangent();
+    out->setWeightLocked(true);
+    in->setWeightLocked(true);
+    const auto locks = [&] { return std::make_pair(out->isWeightLocked(), in->isWeightLocked()); };
+    const V handle = key->get() + out->get();
+    const V press(100 * handle.x, 1000 - 100 * handle.y);
+    {
+      auto layer = std::make_shared<DragTangentLayer>(selection, out);
+      root->pushLayer(layer);
+      mouse(*layer, QEvent::MouseButtonPress, press);
+      mouse(*layer, QEvent::MouseMove, press + V(0, r.dy));
+      mouse(*layer, QEvent::MouseButtonRelease, press + V(0, r.dy));
+      root->removeLayer(layer);
+    }
+    ASSERT_EQ(stack.count(), r.command ? 1 : 0);
+    EXPECT_EQ(locks(), std::make_pair(!r.command, !r.command));
+    if (!r.command) continue;
+    stack.undo();
+    EXPECT_EQ(locks(), std::make_pair(true, true));
+    stack.redo();
+    EXPECT_EQ(locks(), std::make_pair(false, false));
+  }
+}
+
 }  // namespace

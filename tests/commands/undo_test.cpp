@@ -1,5 +1,6 @@
 #include "editfixtures.h"
 
+#include "commands/insertsegmentcommand.h"
 #include "commands/movekeyframescommand.h"
 #include "commands/movetangentcommand.h"
 #include "commands/swapcurvescommand.h"
@@ -202,6 +203,24 @@ TEST(SwapCurvesCommand, SwapsEveryPairAndRestoresTheSelectionOfEachSide) {
   stack.undo();
   EXPECT_EQ(s.selected(), selectedAtPush);
   EXPECT_EQ(s.state(), curves);
+}
+
+// Like every other command, a later redo leaves the selection the first one
+// left, whatever was selected before it.
+TEST(InsertSegmentCommand, LaterRedoLeavesTheSelectionOfTheFirst) {
+  Scene s;
+  QUndoStack stack;
+  s.selectKeys(s.a, {0});
+  s.selectKeys(s.b, {1});
+  stack.push(new InsertSegmentCommand(s.selection, s.a, T::Bezier::create(), V(2.5, s.a->eval(2.5)),
+                                      V(2.5, s.a->eval(2.5))));
+  ASSERT_EQ(s.a->numKeys(), 6u);
+  const auto selectedAtPush = s.selected();
+  stack.undo();
+  s.selection->clear();
+  s.selection->select(*KeyAt(*s.b, 4));
+  stack.redo();
+  EXPECT_EQ(s.selected(), selectedAtPush);
 }
 
 TEST(MoveTangentCommand, PlainFormRestoresOldOffsetsWithTheTypesOfNow) {

@@ -206,7 +206,9 @@ TEST_P(GridLabels, StayInsideTheWindowApartAndLeftOfThePlot) {
   EXPECT_TRUE(Separate(texts, fm, int(width)));
   // No line runs into a y label.
   for (const Text& t : texts) {
-    if (t.y != cH - 2) EXPECT_LE(Box(t, fm).right(), plotLeft) << t.text.toStdString();
+    if (t.y != cH - 2) {
+      EXPECT_LE(Box(t, fm).right(), plotLeft) << t.text.toStdString();
+    }
   }
 }
 

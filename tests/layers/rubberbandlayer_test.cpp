@@ -109,6 +109,19 @@ INSTANTIATE_TEST_SUITE_P(
                 {{{90, 40}, ""}, {{5000000, 3000000}, "12"}, {{-4000000, -2000000}, ""}}, "", true}),
     [](const ::testing::TestParamInfo<Gesture>& info) { return std::string(info.param.scenario); });
 
+// A pan or zoom pressed during the band would start on top of it and take
+// the left release: the band takes those presses, and leaves at the release.
+TEST_F(Rubberband, OtherButtonsDuringTheBandStartNoGestureOnTop) {
+  QTest::mousePress(window, Qt::LeftButton, {}, {10, 90});
+  QTest::mousePress(window, Qt::MiddleButton, {}, {12, 90});
+  QTest::mousePress(window, Qt::RightButton, Qt::AltModifier, {14, 90});
+  EXPECT_EQ(widget.getUserLayers()->numChildren(), standing + 1);
+  QTest::mouseRelease(window, Qt::LeftButton, {}, {14, 90});
+  QTest::mouseRelease(window, Qt::MiddleButton, {}, {14, 90});
+  QTest::mouseRelease(window, Qt::RightButton, Qt::AltModifier, {14, 90});
+  EXPECT_EQ(widget.getUserLayers()->numChildren(), standing) << "a gesture is left running";
+}
+
 TEST_F(Rubberband, ShadesAllButTheBandAndOutlinesIt) {
   QTest::mousePress(window, Qt::LeftButton, {}, {50, 20});
   QTest::mouseMove(window, {150, 80});

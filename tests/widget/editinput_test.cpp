@@ -352,6 +352,24 @@ TEST_F(EditInput, gesturesSurviveTheHostDeletingKeysAndASecondButton) {
   EXPECT_TRUE(idle());
 }
 
+// An arrow pressed during a rubber band or a tangent drag starts a nudge on
+// top of it; the mouse release still reaches the gesture underneath.
+TEST_F(EditInput, aNudgeDuringAMouseGestureLetsTheReleaseThrough) {
+  QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(150, 100));
+  for (QPoint from : {QPoint(380, 20), QPoint(191, 100)}) {
+    QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(150, 100));
+    ASSERT_EQ(selectedKeys().size(), 1u);
+    // Shift keeps the key selected: the band adds, the handle joins it.
+    press(from, Qt::ShiftModifier);
+    moveWith(from + QPoint(0, 20), Qt::ShiftModifier);
+    sendKey(Qt::Key_Up);
+    EXPECT_EQ(widget.getUserLayers()->numChildren(), standing + 2) << "a band or a tangent drag, and a nudge";
+    release(from + QPoint(0, 20), Qt::ShiftModifier);
+    sendKey(Qt::Key_Up, {}, false, QEvent::KeyRelease);
+    EXPECT_TRUE(idle()) << "from " << from.x() << "," << from.y();
+  }
+}
+
 TEST_F(EditInput, hidingTheWidgetEndsADragAndANudgeAsTheirReleasesWould) {
   QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(150, 100));
   press(QPoint(150, 100));

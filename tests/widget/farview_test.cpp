@@ -109,8 +109,12 @@ TEST_P(FarView, CurveAndGridLieWhereTheMappingPutsThemAsAtTheOrigin) {
   auto weightColumn = [&](int y) { return double(Distance(bare.pixelColor(column, y), background)); };
   for (int k = 0; k < 10; ++k) {
     const double x = ToPixel(*viewport, V(c + k, 0)).x, y = ToPixel(*viewport, V(0, c + k - 3)).y;
-    if (x > left + 4 && x < cW - 4) EXPECT_NEAR(Centroid(int(x) - 4, int(x) + 5, weightRow), x, cTolerance) << k;
-    if (y > 4 && y < cH - labelBand) EXPECT_NEAR(Centroid(int(y) - 4, int(y) + 5, weightColumn), y, cTolerance) << k;
+    if (x > left + 4 && x < cW - 4) {
+      EXPECT_NEAR(Centroid(int(x) - 4, int(x) + 5, weightRow), x, cTolerance) << k;
+    }
+    if (y > 4 && y < cH - labelBand) {
+      EXPECT_NEAR(Centroid(int(y) - 4, int(y) + 5, weightColumn), y, cTolerance) << k;
+    }
   }
 
   // The plot is the origin's, shifted with the scene.
