@@ -52,8 +52,8 @@ class ZENTHO_ARVELLE_EXPORT GLMatrixSentry {
 // when destroyed; the matrix mode is left as found. Under it a world point w
 // is drawn as w - origin(), subtracted in double precision: GL's single
 // precision then loses nothing far from the world's zero, where the widget's
-// absolute projection blurs by a pixel and more. Nothing is loaded over a
-// world without a positive, finite size.
+// absolute projection blurs by a pixel and more. Only the identity is
+// loaded where LoadOrthographic loads nothing.
 class ZENTHO_ARVELLE_EXPORT GLRelativeProjection {
  public:
   // Throws GLException when the projection stack is full.
@@ -72,6 +72,15 @@ class ZENTHO_ARVELLE_EXPORT GLRelativeProjection {
   Tessal::Vector2D<double> mOrigin;
   int mMode;
 };
+
+// Loads onto the current matrix the orthographic projection of [left, right]
+// x [bottom, top], near 0 and far 1, and returns true when GL can take these
+// planes; otherwise loads the identity and returns false. GL keeps the planes
+// and its matrix in single precision and refuses planes that coincide there
+// (GL_INVALID_VALUE): not finite, unbounded as floats, or a size lost in
+// their rounding (a view far smaller than its distance from zero, or than
+// the least float).
+ZENTHO_ARVELLE_EXPORT bool LoadOrthographic(double left, double right, double bottom, double top);
 
 // A raised button face in world units: lit top and right, shaded bottom and
 // left; factor is the lighter/darker factor, bevel the side bands' width.

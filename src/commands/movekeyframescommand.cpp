@@ -281,10 +281,42 @@ void MoveKeyframesFrom(HitRecordIterator begin, HitRecordIterator end, const std
   }
 }
 
+void NotifyMovedCurves(Tessal::Selection& selection, HitRecordIterator begin, HitRecordIterator end) {
+  Tessal::NotifyCurveChanges(selection);
+  // The walk lists its keys curve by curve: one selected key, or the curve
+  // itself selected, means the selection has already notified the curve.
+  std::vector<std::shared_ptr<FCurve>> missed;
+  std::shared_ptr<FCurve> curve;
+  bool notified = false;
+  for (auto it = begin; it != end; ++it) {
+    const auto& c = it->getCurve();
+    if (!c) continue;
+    if (c != curve) {
+      if (curve && !notified) missed.push_back(curve);
+      curve = c;
+      notified = selection.isSelected(*c);
+    }
+    if (notified) continue;
+    const auto key = it->getKeyframe();
+    notified = key && selection.isSelected(*key);
+  }
+  if (curve && !notified) missed.push_back(curve);
+  // Collected first: an observer may edit the curves or the selection.
+  for (const auto& c : missed) c->notifyChanged();
+}
+
 MoveKeyframesCommand::MoveKeyframesCommand(std::shared_ptr<Tessal::Selection> selection,
                                            std::vector<Vector2D<double>> startPositions, const SnapSettings& snap,
                                            const Vector2D<double>& pixelSize, const Rectangle<double>& worldLimits,
                                            double dx, double dy)
+    : MoveKeyframesCommand(selection, Tessal::BeginSelectedKeyframes(*selection),
+                           Tessal::EndSelectedKeyframes(*selection), std::move(startPositions), snap, pixelSize,
+                           worldLimits, dx, dy) {}
+
+MoveKeyframesCommand::MoveKeyframesCommand(std::shared_ptr<Tessal::Selection> selection, HitRecordIterator begin,
+                                           HitRecordIterator end, std::vector<Vector2D<double>> startPositions,
+                                           const SnapSettings& snap, const Vector2D<double>& pixelSize,
+                                           const Rectangle<double>& worldLimits, double dx, double dy)
     : QUndoCommand(nullptr),
       mSelection(std::move(selection)),
       mSnapshot(*mSelection),
@@ -293,9 +325,9 @@ MoveKeyframesCommand::MoveKeyframesCommand(std::shared_ptr<Tessal::Selection> se
       mDy(dy),
       mSnap(snap),
       mPixelSize(pixelSize),
-      mWorldLimits(worldLimits) {
-  mWalkBegin = Tessal::BeginSelectedKeyframes(*mSelection);
-  mWalkEnd = Tessal::EndSelectedKeyframes(*mSelection);
+      mWorldLimits(worldLimits),
+      mWalkBegin(begin),
+      mWalkEnd(end) {
   mEndPositions.reserve(mStartPositions.size());
   for (auto it = mWalkBegin; it != mWalkEnd; ++it) {
     const auto key = it->getKeyframe();
@@ -311,7 +343,7 @@ void MoveKeyframesCommand::redo() {
     // The drag moved the keys under a bracket it opened; this closes it.
     mFirstRedoPending = false;
     FCurve::setChangeType(FCurve::Changed);
-    Tessal::NotifyCurveChanges(*mSelection);
+    NotifyMovedCurves(*mSelection, mWalkBegin, mWalkEnd);
     FCurve::setChangeType(FCurve::Idle);
     return;
   }
@@ -325,14 +357,14 @@ void MoveKeyframesCommand::undo() { putKeys(mStartPositions); }
 void MoveKeyframesCommand::putKeys(const std::vector<Vector2D<double>>& positions) {
   mSnapshot.select();
   FCurve::setChangeType(FCurve::AboutToChange);
-  Tessal::NotifyCurveChanges(*mSelection);
+  NotifyMovedCurves(*mSelection, mWalkBegin, mWalkEnd);
   FCurve::setChangeType(FCurve::Changing);
   {
     FCurve::Switch hold;
     RestoreKeyframePositions(mWalkBegin, mWalkEnd, positions);
   }
   FCurve::setChangeType(FCurve::Changed);
-  Tessal::NotifyCurveChanges(*mSelection);
+  NotifyMovedCurves(*mSelection, mWalkBegin, mWalkEnd);
   FCurve::setChangeType(FCurve::Idle);
 }
 

@@ -41,13 +41,25 @@ void MoveKeyframesFrom(Tessal::HitRecordIterator begin, Tessal::HitRecordIterato
                        const Tessal::Vector2D<double>& pixelSize, const Tessal::Rectangle<double>& limits, double dx,
                        double dy);
 
+// notifyChanged() once on every curve the selection touches and on every
+// curve of the walk it does not: a key the host deselected while a gesture
+// moved it still changed its curve.
+void NotifyMovedCurves(Tessal::Selection& selection, Tessal::HitRecordIterator begin, Tessal::HitRecordIterator end);
+
 // "Move Keyframe", plural with more than one start position.
 class MoveKeyframesCommand : public QUndoCommand {
  public:
+  // Over the selected-keyframe walk.
   MoveKeyframesCommand(std::shared_ptr<Tessal::Selection> selection,
                        std::vector<Tessal::Vector2D<double>> startPositions, const SnapSettings& snap,
                        const Tessal::Vector2D<double>& pixelSize, const Tessal::Rectangle<double>& worldLimits,
                        double dx, double dy);
+  // Over the keys [begin, end) a gesture moved, startPositions one per
+  // record: the selection may no longer name them all when it ends.
+  MoveKeyframesCommand(std::shared_ptr<Tessal::Selection> selection, Tessal::HitRecordIterator begin,
+                       Tessal::HitRecordIterator end, std::vector<Tessal::Vector2D<double>> startPositions,
+                       const SnapSettings& snap, const Tessal::Vector2D<double>& pixelSize,
+                       const Tessal::Rectangle<double>& worldLimits, double dx, double dy);
   ~MoveKeyframesCommand() override;
 
   void undo() override;

@@ -7,6 +7,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <limits>
 
 ZENTHO_ARVELLE_NAMESPACE_BEGIN
 
@@ -33,6 +34,13 @@ void EnableBlending() {
 QColor Mix(const QColor& a, double wa, const QColor& b, double wb) {
   return QColor(static_cast<int>(wa * a.red() + wb * b.red()), static_cast<int>(wa * a.green() + wb * b.green()),
                 static_cast<int>(wa * a.blue() + wb * b.blue()), 255);
+}
+// The planes as GL keeps them are apart, and the scale and offset it builds
+// from them are finite floats.
+bool FitsSinglePrecision(double lo, double hi) {
+  const float l = static_cast<float>(lo), h = static_cast<float>(hi);
+  const float size = h - l;
+  return std::isfinite(size) && size >= std::numeric_limits<float>::min() && std::isfinite((h + l) / size);
 }
 }  // namespace
 
@@ -68,16 +76,11 @@ GLRelativeProjection::GLRelativeProjection(const Viewport& viewport) : mOrigin(v
     glMatrixMode(static_cast<GLenum>(mMode));
     throw GLException(error);
   }
-  glLoadIdentity();
   const auto& world = viewport.getWorldBounds();
   // Left and bottom relative to the origin, right and top a world size on:
   // the scale is exactly the viewport's.
   const double left = world.x - mOrigin.x, bottom = world.y - mOrigin.y;
-  const double right = left + world.width, top = bottom + world.height;
-  if (std::isfinite(left) && std::isfinite(bottom) && std::isfinite(right) && std::isfinite(top) && right > left &&
-      top > bottom) {
-    glOrtho(left, right, bottom, top, 0.0, 1.0);
-  }
+  LoadOrthographic(left, left + world.width, bottom, bottom + world.height);
   glMatrixMode(static_cast<GLenum>(mMode));
 }
 
@@ -85,6 +88,13 @@ GLRelativeProjection::~GLRelativeProjection() {
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();
   glMatrixMode(static_cast<GLenum>(mMode));
+}
+
+bool LoadOrthographic(double left, double right, double bottom, double top) {
+  glLoadIdentity();
+  if (!FitsSinglePrecision(left, right) || !FitsSinglePrecision(bottom, top)) return false;
+  glOrtho(left, right, bottom, top, 0.0, 1.0);
+  return true;
 }
 
 void DrawTransparentRectangle(const Tessal::Rectangle<double>& r, const QColor& color, float alpha) {

@@ -12,7 +12,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include <unordered_map>
+#include <unordered_set>
 
 namespace Zentho {
 namespace Arvelle {
@@ -49,35 +49,30 @@ Positions PositionsOf(HitRecordIterator begin, HitRecordIterator end) {
   return positions;
 }
 
-// Positions recorded along one walk, re-read along another. While both walks
-// name the same keys in the same order the list stays as it is; otherwise
-// (the host removed or selected keys meanwhile) each key takes its own
-// recorded position, and a key without one the position it has now.
-Positions Realign(HitRecordIterator oldBegin, HitRecordIterator oldEnd, const Positions& positions,
-                  HitRecordIterator begin, HitRecordIterator end) {
-  auto o = oldBegin;
-  auto n = begin;
+// The gesture's keys joined with those of a new phase's walk: a key already
+// held keeps the position the gesture first found it at, one new to the
+// gesture starts where it stands now. A key the host deselected meanwhile
+// stays, so that undo puts back every key the gesture moved.
+void Join(HitRecordIterator& keysBegin, HitRecordIterator& keysEnd, Positions& starts, HitRecordIterator begin,
+          HitRecordIterator end, const Positions& now) {
+  if (begin == keysBegin) return;  // the same walk: nothing new
+  std::unordered_set<const Keyframe*> held;
+  for (auto it = keysBegin; it != keysEnd; ++it) {
+    if (const auto key = it->getKeyframe()) held.insert(key.get());
+  }
+  std::vector<Tessal::HitRecord> joined(keysBegin, keysEnd);
+  const std::size_t before = joined.size();
   std::size_t i = 0;
-  for (; n != end && o != oldEnd && i < positions.size() && *o == *n; ++n, ++o, ++i) {
+  for (auto it = begin; it != end; ++it, ++i) {
+    const auto key = it->getKeyframe();
+    if (!key || !held.insert(key.get()).second) continue;
+    joined.push_back(*it);
+    starts.push_back(now[i]);
   }
-  if (n == end && o == oldEnd && i == positions.size()) return positions;
-
-  std::unordered_map<const Keyframe*, Vector2D<double>> recorded;
-  i = 0;
-  for (o = oldBegin; o != oldEnd && i < positions.size(); ++o, ++i) {
-    if (const auto key = o->getKeyframe()) recorded.emplace(key.get(), positions[i]);
-  }
-  Positions result;
-  for (n = begin; n != end; ++n) {
-    const auto key = n->getKeyframe();
-    if (!key) {
-      result.emplace_back();
-      continue;
-    }
-    const auto found = recorded.find(key.get());
-    result.push_back(found != recorded.end() ? found->second : key->get());
-  }
-  return result;
+  if (joined.size() == before) return;
+  auto records = std::make_shared<const std::vector<Tessal::HitRecord>>(std::move(joined));
+  keysBegin = HitRecordIterator(records, 0);
+  keysEnd = HitRecordIterator(records, records->size());
 }
 
 }  // namespace
@@ -188,9 +183,11 @@ void DragKeyframeLayer::begin(Qt::KeyboardModifiers modifiers) {
   const HitRecordIterator end = Tessal::EndSelectedKeyframes(*mSelection);
   Positions positions = PositionsOf(begin, end);
   if (mBegun) {
-    mStartPositions = Realign(mWalkBegin, mWalkEnd, mStartPositions, begin, end);
+    Join(mKeysBegin, mKeysEnd, mStartPositions, begin, end, positions);
     mRestarted = true;
   } else {
+    mKeysBegin = begin;
+    mKeysEnd = end;
     mStartPositions = positions;
   }
   mRestorePositions = std::move(positions);
@@ -201,7 +198,7 @@ void DragKeyframeLayer::begin(Qt::KeyboardModifiers modifiers) {
   // command's first redo closes it.
   mBegun = true;
   FCurve::setChangeType(FCurve::AboutToChange);
-  Tessal::NotifyCurveChanges(*mSelection);
+  NotifyMovedCurves(*mSelection, mKeysBegin, mKeysEnd);
   FCurve::setChangeType(FCurve::Changing);
 }
 
@@ -241,15 +238,16 @@ void DragKeyframeLayer::apply(const Viewport& viewport) {
     MoveKeyframesFrom(mWalkBegin, mWalkEnd, mRestorePositions, mSnap, PixelSize(viewport), viewport.getWorldLimits(),
                       mCurrent.x - mStart.x, mCurrent.y - mStart.y);
   }
-  Tessal::NotifyCurveChanges(*mSelection);
+  NotifyMovedCurves(*mSelection, mKeysBegin, mKeysEnd);
 }
 
 void DragKeyframeLayer::endDrag(const Viewport& viewport) {
   if (mBegun) {
     mBegun = false;
-    const HitRecordIterator begin = Tessal::BeginSelectedKeyframes(*mSelection);
-    const HitRecordIterator end = Tessal::EndSelectedKeyframes(*mSelection);
-    Positions start = Realign(mWalkBegin, mWalkEnd, mStartPositions, begin, end);
+    // The keys the gesture moved, not the ones selected now: the host may
+    // have changed the selection meanwhile.
+    const HitRecordIterator begin = mKeysBegin;
+    const HitRecordIterator end = mKeysEnd;
     bool moved = !(mCurrent == mStart);
     if (mRestarted) {
       // The last phase may have ended where it began while earlier ones
@@ -258,15 +256,18 @@ void DragKeyframeLayer::endDrag(const Viewport& viewport) {
       std::size_t i = 0;
       for (auto it = begin; it != end && !moved; ++it, ++i) {
         const auto key = it->getKeyframe();
-        moved = key && key->get() != start[i];
+        moved = key && key->get() != mStartPositions[i];
       }
     }
     const auto manager = getManager();
     if (moved && manager) {
       const Vector2D<double> delta = mEarlierDelta + (mCurrent - mStart);
-      manager->handleUndoCommand(new MoveKeyframesCommand(mSelection, std::move(start), mSnap, PixelSize(viewport),
-                                                          viewport.getWorldLimits(), delta.x, delta.y));
+      manager->handleUndoCommand(new MoveKeyframesCommand(mSelection, begin, end, std::move(mStartPositions), mSnap,
+                                                          PixelSize(viewport), viewport.getWorldLimits(), delta.x,
+                                                          delta.y));
     }
+    mStartPositions.clear();
+    mKeysBegin = mKeysEnd = HitRecordIterator();
     mRestarted = false;
     mEarlierDelta = Vector2D<double>();
   }

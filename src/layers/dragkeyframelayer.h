@@ -54,9 +54,12 @@ class DragKeyframeLayer : public Layer {
   Tessal::Vector2D<double> mStart;
   Tessal::Vector2D<double> mLastWindowPoint;
   Tessal::Vector2D<double> mCurrent;
-  // Where the keys stood when the gesture began, for the command: a restart
-  // (a second press or arrow key) does not change them, so one undo always
-  // goes back to the gesture's start.
+  // Every key the gesture has moved, in all its phases, whether or not the
+  // selection still names it, and where each stood when the gesture first
+  // moved it, for the command: a restart (a second press or arrow key) only
+  // adds keys, so one undo always goes back to the gesture's start.
+  Tessal::HitRecordIterator mKeysBegin;
+  Tessal::HitRecordIterator mKeysEnd;
   std::vector<Tessal::Vector2D<double>> mStartPositions;
   // Where every update puts the keys back to: their positions when the
   // present phase of the gesture began.

@@ -166,9 +166,11 @@ void GraphWidget::paintGL() {
   glLoadIdentity();
   glMatrixMode(GL_PROJECTION);
   GLMatrixSentry projection;
-  glLoadIdentity();
+  // Far from the world's zero a small view's planes coincide in single
+  // precision; GL would refuse them, and the layers' relative projections
+  // still show such a view.
   const auto& world = mViewport->getWorldBounds();
-  glOrtho(world.x, world.x + world.width, world.y, world.y + world.height, 0.0, 1.0);
+  LoadOrthographic(world.x, world.x + world.width, world.y, world.y + world.height);
 
   // The window bounds are logical pixels, as events and text use them; the
   // surface has devicePixelRatio times as many, and GL counts those.

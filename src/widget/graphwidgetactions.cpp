@@ -1,5 +1,8 @@
 // The widget's trigger slots: each builds one command over the widget's
-// selection and pushes it, or switches an interaction mode.
+// selection and pushes it, or switches an interaction mode. A command that
+// lands in the middle of a drag or nudge would change keys the gesture's
+// own command has yet to record, and undo could give back neither exactly:
+// each command slot first ends a running gesture, as its releases would.
 #include <arvelle/graphwidget.h>
 
 #include <arvelle/domainslider.h>
@@ -24,30 +27,51 @@ namespace Zentho {
 namespace Arvelle {
 inline namespace ZENTHO_ARVELLE_QT_LIB_VERSION_NS {
 
-void GraphWidget::triggerDeleteKeyframes() { pushUndoStack(new DeleteKeyframesCommand(mSelection)); }
+void GraphWidget::triggerDeleteKeyframes() {
+  endGestures();
+  pushUndoStack(new DeleteKeyframesCommand(mSelection));
+}
 
-void GraphWidget::triggerBreakdownKeyframes() { pushUndoStack(new BreakdownKeyframesCommand(mSelection)); }
+void GraphWidget::triggerBreakdownKeyframes() {
+  endGestures();
+  pushUndoStack(new BreakdownKeyframesCommand(mSelection));
+}
 
-void GraphWidget::triggerLockKeyframes() { pushUndoStack(new LockKeyframesCommand(mSelection, true)); }
+void GraphWidget::triggerLockKeyframes() {
+  endGestures();
+  pushUndoStack(new LockKeyframesCommand(mSelection, true));
+}
 
-void GraphWidget::triggerUnlockKeyframes() { pushUndoStack(new LockKeyframesCommand(mSelection, false)); }
+void GraphWidget::triggerUnlockKeyframes() {
+  endGestures();
+  pushUndoStack(new LockKeyframesCommand(mSelection, false));
+}
 
-void GraphWidget::triggerWeightedTangents() { pushUndoStack(new WeightedTangentsCommand(mSelection)); }
+void GraphWidget::triggerWeightedTangents() {
+  endGestures();
+  pushUndoStack(new WeightedTangentsCommand(mSelection));
+}
 
 void GraphWidget::triggerSetTangentType(int code) {
+  endGestures();
   pushUndoStack(new SetTangentTypeCommand(mSelection, static_cast<unsigned char>(code & 0xFF)));
 }
 
 void GraphWidget::triggerSetSegmentType(const QString& name) {
+  endGestures();
   pushUndoStack(new SetSegmentTypeCommand(mSelection, name));
 }
 
-void GraphWidget::triggerBakeCurves() { pushUndoStack(new BakeCurvesCommand(mSelection)); }
+void GraphWidget::triggerBakeCurves() {
+  endGestures();
+  pushUndoStack(new BakeCurvesCommand(mSelection));
+}
 
 void GraphWidget::triggerCopyKeyframes() { mCopyBuffer = CopyKeyframes(*mSelection); }
 
 void GraphWidget::triggerPasteKeyframes() {
   if (!mCopyBuffer || !CanCopyOrPaste(*mSelection)) return;
+  endGestures();
   const auto first = Tessal::BeginSelectedCurves(*mSelection);
   if (first == Tessal::EndSelectedCurves(*mSelection) || !first->getCurve()) return;
   pushUndoStack(new PasteKeyframesCommand(mSelection, first->getCurve(), mCopyBuffer, 0.0));

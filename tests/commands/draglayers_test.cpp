@@ -117,6 +117,46 @@ TEST_F(DragHost, arrowAlreadyRepeatingWhenLayerStartsStillEndsOnRelease) {
   EXPECT_THAT(xs(), Xs({1.01, 2.01, 3.01, 4.01, 5.01}));
 }
 
+// The host changes the selection in the middle of a nudge: the keys it
+// deselected were moved all the same, and undo puts them back too.
+TEST_F(DragHost, keysDeselectedByHostMidNudgeComeBackWithUndo) {
+  const struct {
+    const char* what;
+    bool clear;  // else only the first key is deselected
+    int next;    // the arrow event after the host's change
+    bool repeat;
+    double dx;   // every key's travel
+  } rows[] = {
+      {"selection cleared, then a repeat", true, Qt::Key_Right, true, 0.02},
+      {"one key deselected, then another arrow", false, Qt::Key_Up, false, 0.01},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    stack.clear();
+    T::SelectCurveCompletely(*selection, *curve);
+    const std::vector<double> before = xs();
+    std::vector<double> after;
+    for (double x : before) after.push_back(x + r.dx);
+    auto layer = std::make_shared<DragKeyframeLayer>(selection, false);
+    root->pushLayer(layer);
+    QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    ASSERT_TRUE(layer->handleEvent(&right, viewport));
+    if (r.clear) selection->clear();
+    else selection->deselect(*KeyAt(*curve, 0));
+    QKeyEvent next(QEvent::KeyPress, r.next, Qt::NoModifier, QString(), r.repeat);
+    layer->handleEvent(&next, viewport);
+    QKeyEvent release(QEvent::KeyRelease, r.next, Qt::NoModifier);
+    layer->handleEvent(&release, viewport);
+    EXPECT_EQ(root->numChildren(), 0u);
+    EXPECT_THAT(xs(), Xs(after));
+    ASSERT_EQ(stack.count(), 1);
+    stack.undo();
+    EXPECT_THAT(xs(), Xs(before));
+    stack.redo();
+    EXPECT_THAT(xs(), Xs(after));
+  }
+}
+
 TEST_F(DragHost, handleWhoseKeyIsRemovedMidDragEndsWithoutCommand) {
   const auto key = KeyAt(*curve, 2);
   const auto out = key->getOutTangent();

@@ -17,6 +17,7 @@
 #include <QUndoStack>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -367,6 +368,44 @@ TEST_F(EditInput, aNudgeDuringAMouseGestureLetsTheReleaseThrough) {
     release(from + QPoint(0, 20), Qt::ShiftModifier);
     sendKey(Qt::Key_Up, {}, false, QEvent::KeyRelease);
     EXPECT_TRUE(idle()) << "from " << from.x() << "," << from.y();
+  }
+}
+
+// A command from a key or the menu mid-gesture comes after the gesture's
+// own: two undo steps, each giving back its scene exactly.
+TEST_F(EditInput, aCommandDuringANudgeOrDragEndsTheGestureFirst) {
+  const std::vector<V> before = keys(*a);
+  struct Row {
+    const char* label;
+    bool mouse;                       // a mouse drag, else an arrow nudge
+    std::function<void()> command;
+  };
+  const Row rows[] = {
+      {"Delete during a nudge", false, [&] { sendKey(Qt::Key_Delete); }},
+      {"tangent type during a drag", true, [&] { widget.triggerSetTangentType(T::TangentType::Flat); }},
+  };
+  for (const Row& row : rows) {
+    undo().clear();
+    QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(150, 100));
+    if (row.mouse) {
+      press(QPoint(150, 100));
+      moveWith(QPoint(155, 100), {});
+      moveWith(QPoint(175, 100), {});
+    } else {
+      sendKey(Qt::Key_Right);
+      sendKey(Qt::Key_Right, {}, true);
+    }
+    const std::vector<V> moved = keys(*a);
+    row.command();
+    EXPECT_TRUE(idle()) << row.label;
+    if (row.mouse) release(QPoint(175, 100));
+    else sendKey(Qt::Key_Right, {}, false, QEvent::KeyRelease);
+    ASSERT_EQ(undo().count(), 2) << row.label;
+    undo().undo();
+    EXPECT_EQ(keys(*a), moved) << row.label;
+    undo().undo();
+    EXPECT_EQ(keys(*a), before) << row.label;
+    EXPECT_TRUE(idle()) << row.label;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <vector>
 
 using namespace Zentho::Arvelle;
 using R = Zentho::Tessal::Rectangle<double>;
@@ -116,6 +117,38 @@ TEST_F(Paint, TextLeavesTheLayersGLStateAsItWas) {
   EXPECT_EQ(probe->before.viewport[2], qRound(200 * ratio));
   EXPECT_TRUE(probe->before.blend);
   EXPECT_TRUE(probe->after == probe->before);
+}
+
+// Views whose planes coincide in single precision, where GL refuses an
+// orthographic projection: far from zero the absolute one, and sizes below
+// the least float both. The paint loads neither and raises no error.
+TEST_F(Paint, ViewsBeyondSinglePrecisionPaintWithoutGLError) {
+  struct Probe : Layer {
+    void draw(const Viewport& viewport) const override {
+      errors.push_back(glGetError());  // after the widget's projection
+      const GLRelativeProjection projection(viewport);
+      errors.push_back(glGetError());
+    }
+    mutable std::vector<GLenum> errors;
+  };
+  auto probe = std::make_shared<Probe>();
+  widget.getUserLayers()->insertLayer(probe, widget.getRootLayer()->findLayer("Background Layer"));
+  const struct {
+    const char* view;
+    R world;
+  } rows[] = {{"far from zero", R(1987.6, -1.2211436e13, 0.4, 2402)},
+              {"below the least float", R(350.167, -9.71248, 3.84632e-318, 1.61441e-319)}};
+  for (const auto& [view, world] : rows) {
+    SCOPED_TRACE(view);
+    widget.getViewport()->setWorldBounds(world);
+    ASSERT_EQ(widget.getViewport()->getWorldBounds(), world);
+    probe->errors.clear();
+    grab();
+    EXPECT_EQ(probe->errors, std::vector<GLenum>(2, GL_NO_ERROR));
+    widget.makeCurrent();
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    widget.doneCurrent();
+  }
 }
 
 }  // namespace
