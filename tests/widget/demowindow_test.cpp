@@ -101,9 +101,14 @@ class DemoWindow : public ::testing::Test {
   bool show() {
     window.resize(800, 500);
     window.show();
-    window.activateWindow();
-    // Window shortcuts fire only in the active window.
-    return QTest::qWaitForWindowActive(&window) && window.graphWidget()->hasFocus();
+    if (!QTest::qWaitForWindowExposed(&window)) return false;
+    // Window shortcuts fire only in the active window. Without a window
+    // manager an activation can reach the X server before the window is
+    // viewable and be lost (a BadMatch on SetInputFocus): ask until it holds.
+    return QTest::qWaitFor([&] {
+      if (!window.isActiveWindow()) window.activateWindow();
+      return window.isActiveWindow() && window.graphWidget()->hasFocus();
+    });
   }
 
   QTemporaryDir dir;
