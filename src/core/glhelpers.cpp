@@ -1,5 +1,7 @@
 #include <arvelle/glhelpers.h>
 
+#include "core/gldrawing.h"
+
 #include <arvelle/viewport.h>
 
 #include <QColor>
@@ -88,6 +90,18 @@ GLRelativeProjection::~GLRelativeProjection() {
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();
   glMatrixMode(static_cast<GLenum>(mMode));
+}
+
+void SetGLColor(const QColor& c) {
+  glColor4f(static_cast<GLfloat>(c.redF()), static_cast<GLfloat>(c.greenF()), static_cast<GLfloat>(c.blueF()),
+            static_cast<GLfloat>(c.alphaF()));
+}
+
+void BeginSmoothLines(float width) {
+  glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+  glEnable(GL_LINE_SMOOTH);
+  EnableBlending();
+  glLineWidth(width);
 }
 
 bool LoadOrthographic(double left, double right, double bottom, double top) {

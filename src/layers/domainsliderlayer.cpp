@@ -1,5 +1,6 @@
 #include "layers/domainsliderlayer.h"
 
+#include "core/gldrawing.h"
 #include "core/viewmath.h"
 #include "widget/framing.h"
 
@@ -50,11 +51,6 @@ bool FitsGL(std::initializer_list<double> values) {
 
 // Beyond this a text is far off screen, and no int holds its position.
 bool FitsPixel(double v) { return std::fabs(v) < 1e9; }
-
-void Color(const QColor& c) {
-  glColor4f(static_cast<GLfloat>(c.redF()), static_cast<GLfloat>(c.greenF()), static_cast<GLfloat>(c.blueF()),
-            static_cast<GLfloat>(c.alphaF()));
-}
 
 Vector2D<double> PixelSize(const Viewport& viewport) {
   const auto& win = viewport.getWindowBounds();
@@ -233,15 +229,11 @@ void DomainSliderLayer::draw(const Viewport& viewport) const {
 
   GLAttributeSentry sentry(cSliderState);
   const GLRelativeProjection projection(viewport);
-  glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-  glEnable(GL_LINE_SMOOTH);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glLineWidth(1.5f);
+  BeginSmoothLines(1.5f);
 
   const QColor& sliderColor = mColors->getColor(ColorRole::DomainSlider);
   DrawBevelledRectangle(handle, sliderColor, cHandleBevelFactor, static_cast<float>(cHandleBevel * px.x));
-  Color(sliderColor);
+  SetGLColor(sliderColor);
   glBegin(GL_LINES);
   glVertex2d(rv, handle.y + handle.height);
   glVertex2d(rv, lineTop);
@@ -297,7 +289,7 @@ void DomainSliderLayer::drawReadouts(const Viewport& viewport) const {
         WorldToWindow(viewport, Vector2D<double>(x + cReadoutDistance * px.x, y + offset));
     if (!FitsPixel(pixel.x) || !FitsPixel(pixel.y)) continue;
 
-    Color(lineColor);
+    SetGLColor(lineColor);
     glBegin(GL_LINES);
     glVertex2d(from.x, from.y);
     glVertex2d(anchor.x, anchor.y);

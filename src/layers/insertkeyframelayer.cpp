@@ -1,6 +1,7 @@
 #include "layers/insertkeyframelayer.h"
 
 #include "commands/insertsegmentcommand.h"
+#include "core/gldrawing.h"
 #include "core/viewmath.h"
 #include "layers/hittest.h"
 
@@ -227,14 +228,9 @@ void InsertKeyframeLayer::draw(const Viewport& viewport) const {
 
   GLAttributeSentry sentry(cMarkerState);
   const GLRelativeProjection projection(viewport);
-  glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-  glEnable(GL_LINE_SMOOTH);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glLineWidth(1.5f);
+  BeginSmoothLines(1.5f);
   const QColor& marker = mColors->getColor(ColorRole::InsertionMarker);
-  glColor4f(static_cast<GLfloat>(marker.redF()), static_cast<GLfloat>(marker.greenF()),
-            static_cast<GLfloat>(marker.blueF()), static_cast<GLfloat>(marker.alphaF()));
+  SetGLColor(marker);
   glBegin(GL_LINES);
   // The top strip is left to the label.
   glVertex2d(rx, bottom);
